@@ -1,0 +1,54 @@
+#include "accounts/signinwindow.h"
+
+#include "accounts/userlistwindow.h"
+#include "frame/windowstyle.h"
+#include "storage/passwordstore.h"
+#include "ui_signinwindow.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+
+namespace vellumar {
+
+SignInWindow::SignInWindow(Services services, QWidget* parent)
+    : QWidget(parent), m_services(services), m_ui(std::make_unique<Ui::SignInWindow>()),
+      m_background(QStringLiteral(":/pictures/signin_background.jpg")) {
+    m_ui->setupUi(this);
+    applyFrameKind(this, FrameKind::FixedWithMinimize);
+    m_ui->编辑框1->setFocus();
+
+    connect(m_ui->按钮1, &QPushButton::clicked, this, &SignInWindow::signIn);
+    // Enter in the password box signs in, as the operator expects.
+    connect(m_ui->编辑框1, &QLineEdit::returnPressed, this, &SignInWindow::signIn);
+}
+
+SignInWindow::~SignInWindow() = default;
+
+void SignInWindow::created() {
+    m_passwordTable = RecordTable::open(m_services.paths.passwordTable());
+}
+
+void SignInWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(rect(), m_background);
+}
+
+void SignInWindow::signIn() {
+    // The stored password is read afresh at every attempt; an unreadable table counts as one
+    // without a password, so only the empty entry gets through.
+    const QString typed = m_ui->编辑框1->text();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool right =
+        m_passwordTable ? PasswordStore(*m_passwordTable).matches(typed) : typed.isEmpty();
+    QGuiApplication::restoreOverrideCursor();
+
+    if (!right) {
+        m_services.host.messageBox(QStringLiteral("登录密码错误！"), MessageFlags::IconWarning);
+        m_ui->编辑框1->setFocus();
+        return;
+    }
+    m_services.frame.open(new UserListWindow(m_services));
+}
+
+} // namespace vellumar

@@ -1,0 +1,91 @@
+#include "frame/application.h"
+
+#include "accounts/signinwindow.h"
+#include "frame/frame.h"
+#include "frame/services.h"
+#include "host/host.h"
+#include "storage/datastore.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFont>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QStyleFactory>
+#include <QTranslator>
+
+// Qt's resource initialiser must be named outside any namespace.
+static void initialiseCompiledResources() {
+    Q_INIT_RESOURCE(vellumar);
+}
+
+namespace vellumar {
+
+void loadResources() {
+    initialiseCompiledResources();
+}
+
+namespace {
+
+void installChineseTranslations(QApplication& application) {
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    const QStringList places = {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                                QCoreApplication::applicationDirPath() +
+                                    QStringLiteral("/translations")};
+    for (const QString& catalogue : {QStringLiteral("qtbase_zh_CN")}) {
+        auto* translator = new QTranslator(&application);
+        for (const QString& place : places)
+            if (translator->load(catalogue, place))
+                break;
+        QCoreApplication::installTranslator(translator);
+    }
+}
+
+} // namespace
+
+void prepareApplication(QApplication& application) {
+    loadResources();
+    QCoreApplication::setApplicationName(QStringLiteral("Vellumar"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+    QGuiApplication::setApplicationDisplayName(QString());
+    QGuiApplication::setDesktopFileName(QStringLiteral("vellumar"));
+    installChineseTranslations(application);
+
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+        QApplication::setStyle(fusion);
+    // Simplified Chinese glyphs first, whichever of the usual CJK fonts is installed.
+    QFont font = QApplication::font();
+    font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Source Han Sans SC"),
+                      QStringLiteral("WenQuanYi Micro Hei"),
+                      QStringLiteral("Droid Sans Fallback")});
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+
+    QIcon icon;
+    for (const char* size : {"16", "32"})
+        icon.addFile(QStringLiteral(":/pictures/app_icon_%1.png").arg(QLatin1String(size)));
+    icon.addFile(QStringLiteral(":/pictures/app_icon.png"));
+    QApplication::setWindowIcon(icon);
+}
+
+int runProgram(Host& host, const DataPaths& paths) {
+    if (const Status prepared = prepareDataDirectory(paths); !prepared) {
+        host.messageBox(prepared.message() +
+                            QStringLiteral("\n\n为保护您的数据，程序没有改动这个文件，现在退出。"
+                                           "请从备份恢复该文件，或把它移到别处后重新启动程序"
+                                           "（程序会新建一个空的数据表）。"),
+                        MessageFlags::IconError);
+        return 1;
+    }
+
+    Frame frame;
+    QObject::connect(&frame, &Frame::lastWindowClosed, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    Services services{host, frame, paths};
+    frame.open(new SignInWindow(services));
+    return QApplication::exec();
+}
+
+} // namespace vellumar

@@ -1,0 +1,25 @@
+#include "host/host.h"
+
+#include "host/conversions.h"
+
+namespace vellumar {
+
+Host::~Host() = default;
+
+QString Host::defaultTitle() {
+    return QStringLiteral("Vellumar");
+}
+
+double Host::toNumber(QStringView text) const {
+    return textToNumber(text);
+}
+
+QString Host::toText(double value) const {
+    return numberToText(value);
+}
+
+QString Host::toText(const QDateTime& moment) const {
+    return dateTimeToText(moment);
+}
+
+} // namespace vellumar

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+
+namespace vellumar {
+
+// Message box flags: the buttons in the low nibble, the icon in the high one.
+namespace MessageFlags {
+constexpr int Ok = 0x00;
+constexpr int OkCancel = 0x01;
+constexpr int YesNo = 0x04;
+constexpr int IconError = 0x10;
+constexpr int IconQuestion = 0x20;
+constexpr int IconWarning = 0x30;
+constexpr int IconInformation = 0x40;
+constexpr int ButtonMask = 0x0F;
+constexpr int IconMask = 0xF0;
+} // namespace MessageFlags
+
+// What the operator answered a message box with.
+namespace MessageAnswer {
+constexpr int Ok = 0;
+constexpr int Cancel = 1;
+constexpr int Yes = 5;
+constexpr int No = 6;
+} // namespace MessageAnswer
+
+// One entry of an open-file dialog's filter: what the operator reads and the pattern it stands for.
+struct FileFilter {
+    QString description;
+    QString pattern;
+};
+
+// Everything the program needs of its surroundings: questions to the operator, files picked
+// by the operator, other programs, file moves and the clock. The windows go through this
+// and nothing else, so the whole program can be driven from a script.
+class Host {
+public:
+    virtual ~Host();
+
+    // The title every message box carries when its caller gives none.
+    static QString defaultTitle();
+
+    // Shows a message and waits for the operator; answers with a MessageAnswer value.
+    virtual int messageBox(const QString& text, int flags = MessageFlags::Ok,
+                           const QString& title = QString()) = 0;
+
+    // Lets the operator pick an existing file; nothing when the dialog was cancelled.
+    virtual std::optional<QString> chooseFileToOpen(const QList<FileFilter>& filters,
+                                                    const QString& startDirectory) = 0;
+
+    // Starts another program or document without waiting for it; true when something started.
+    virtual bool run(const QString& commandLine) = 0;
+
+    virtual bool deleteFile(const QString& path) = 0;
+    virtual bool renameFile(const QString& oldPath, const QString& newPath) = 0;
+
+    virtual QDateTime now() const = 0;
+
+    // Conversions are the same everywhere, so they are not for a host to change.
+    double toNumber(QStringView text) const;
+    QString toText(double value) const;
+    QString toText(const QDateTime& moment) const;
+};
+
+} // namespace vellumar

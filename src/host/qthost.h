@@ -1,0 +1,20 @@
+#pragma once
+
+#include "host/host.h"
+
+namespace vellumar {
+
+// The host of the running program: Qt's message boxes and file dialogs in Chinese, the
+// desktop's programs, the real file system and clock.
+class QtHost final : public Host {
+public:
+    int messageBox(const QString& text, int flags, const QString& title) override;
+    std::optional<QString> chooseFileToOpen(const QList<FileFilter>& filters,
+                                            const QString& startDirectory) override;
+    bool run(const QString& commandLine) override;
+    bool deleteFile(const QString& path) override;
+    bool renameFile(const QString& oldPath, const QString& newPath) override;
+    QDateTime now() const override;
+};
+
+} // namespace vellumar

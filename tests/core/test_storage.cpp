@@ -1,0 +1,341 @@
+#include "storage/datapaths.h"
+#include "storage/datastore.h"
+#include "storage/passwordhash.h"
+#include "storage/passwordstore.h"
+#include "storage/recordtable.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace vellumar;
+
+namespace {
+
+QStringList firstFields(const RecordTable& table) {
+    QStringList names;
+    for (int record = 1; record <= table.recordCount(); ++record)
+        names.append(table.readField(record, 1));
+    return names;
+}
+
+RecordTable makeTable(const QString& path, const QStringList& names) {
+    const Status created = RecordTable::create(path);
+    Q_ASSERT(created.ok());
+    std::optional<RecordTable> table = RecordTable::open(path);
+    Q_ASSERT(table);
+    for (const QString& name : names) {
+        table->appendRecord();
+        table->writeField(table->recordCount(), 1, name);
+    }
+    return std::move(*table);
+}
+
+QByteArray digest(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+} // namespace
+
+class TestStorage : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void freshInstallIsPrepared();
+    void ledgerPathSpellingsNameOneFile();
+    void recordsNumberFromOneInInsertionOrder();
+    void deleteMovesLaterRecordsUp_data();
+    void deleteMovesLaterRecordsUp();
+    void deletingTheLastUserLeavesAnEmptyTable();
+    void absentRecordsAndFieldsReadEmpty();
+    void writeToMissingRecordFails();
+    void twoViewsSeeEachOthersChanges();
+    void changesSurviveReopening();
+    void foreignFilesAreRefusedAndLeftUntouched_data();
+    void foreignFilesAreRefusedAndLeftUntouched();
+    void createNeverReplacesAFile();
+    void killedWriterLeavesAConsistentTable();
+    void passwordChecks_data();
+    void passwordChecks();
+    void passwordIsStoredHashed();
+    void passwordStoreRestoresMissingRecord();
+};
+
+void TestStorage::freshInstallIsPrepared() {
+    QTemporaryDir dir;
+    const DataPaths paths(dir.path());
+    QVERIFY(prepareDataDirectory(paths).ok());
+    QVERIFY(QFileInfo(paths.ledgerDirectory()).isDir());
+    QCOMPARE(QFileInfo(paths.ledgerDirectory()).fileName(), QStringLiteral("用户"));
+
+    auto users = RecordTable::open(paths.userTable());
+    auto passwords = RecordTable::open(paths.passwordTable());
+    QVERIFY(users && passwords);
+    QCOMPARE(users->recordCount(), 0);
+    QCOMPARE(passwords->recordCount(), 1);
+    QVERIFY(PasswordStore(*passwords).matches(QString()));
+
+    // A second start finds everything in place and changes nothing.
+    users->appendRecord();
+    users->writeField(1, 1, QStringLiteral("张三"));
+    const QByteArray before = digest(paths.userTable());
+    QVERIFY(prepareDataDirectory(paths).ok());
+    QCOMPARE(digest(paths.userTable()), before);
+}
+
+void TestStorage::ledgerPathSpellingsNameOneFile() {
+    const DataPaths paths(QStringLiteral("/opt/shop/"));
+    QCOMPARE(paths.programDirectory(), QStringLiteral("/opt/shop"));
+    const QString slash = paths.ledgerFile(DataPaths::LedgerDirSlash, QStringLiteral("李四"));
+    const QString backslash =
+        paths.ledgerFile(DataPaths::LedgerDirBackslash, QStringLiteral("李四"));
+    QCOMPARE(slash, QStringLiteral("/opt/shop/source/用户/李四.z"));
+    QCOMPARE(backslash, slash);
+    QCOMPARE(paths.userTable(), QStringLiteral("/opt/shop/source/liebiao.edb"));
+    QCOMPARE(paths.passwordTable(), QStringLiteral("/opt/shop/source/liebiao1.edb"));
+    // The user name is taken as it stands: no trimming, no case change.
+    QCOMPARE(paths.ledgerFile(DataPaths::LedgerDirSlash, QStringLiteral(" Ab ")),
+             QStringLiteral("/opt/shop/source/用户/ Ab .z"));
+}
+
+void TestStorage::recordsNumberFromOneInInsertionOrder() {
+    QTemporaryDir dir;
+    RecordTable table =
+        makeTable(dir.filePath(QStringLiteral("t.edb")),
+                  {QStringLiteral("乙"), QStringLiteral("甲"), QStringLiteral("丙")});
+    QCOMPARE(table.recordCount(), 3);
+    QCOMPARE(firstFields(table),
+             (QStringList{QStringLiteral("乙"), QStringLiteral("甲"), QStringLiteral("丙")}));
+    QVERIFY(table.writeField(2, 3, QStringLiteral("third field")).ok());
+    QCOMPARE(table.readField(2, 3), QStringLiteral("third field"));
+    QCOMPARE(table.readField(2, 1), QStringLiteral("甲"));
+}
+
+void TestStorage::deleteMovesLaterRecordsUp_data() {
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QStringList>("remaining");
+    const QString a = QStringLiteral("a"), b = QStringLiteral("b"), c = QStringLiteral("c"),
+                  d = QStringLiteral("d");
+    QTest::newRow("first") << 1 << 1 << QStringList{b, c, d};
+    QTest::newRow("middle") << 2 << 1 << QStringList{a, c, d};
+    QTest::newRow("last") << 4 << 1 << QStringList{a, b, c};
+    QTest::newRow("two in the middle") << 2 << 2 << QStringList{a, d};
+    QTest::newRow("past the end") << 5 << 1 << QStringList{a, b, c, d};
+}
+
+void TestStorage::deleteMovesLaterRecordsUp() {
+    QFETCH(int, first);
+    QFETCH(int, count);
+    QFETCH(QStringList, remaining);
+    QTemporaryDir dir;
+    RecordTable table = makeTable(
+        dir.filePath(QStringLiteral("t.edb")),
+        {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")});
+    QVERIFY(table.deleteRecords(first, count).ok());
+    QCOMPARE(firstFields(table), remaining);
+    // Appending after a delete still lands at the end.
+    table.appendRecord();
+    table.writeField(table.recordCount(), 1, QStringLiteral("new"));
+    QCOMPARE(firstFields(table).last(), QStringLiteral("new"));
+    QCOMPARE(table.recordCount(), remaining.size() + 1);
+}
+
+void TestStorage::deletingTheLastUserLeavesAnEmptyTable() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.edb"));
+    {
+        RecordTable table = makeTable(path, {QStringLiteral("only")});
+        QVERIFY(table.deleteRecords(1, 1).ok());
+    }
+    auto table = RecordTable::open(path);
+    QCOMPARE(table->recordCount(), 0);
+    table->appendRecord();
+    QVERIFY(table->writeField(1, 1, QStringLiteral("again")).ok());
+    QCOMPARE(firstFields(*table), QStringList{QStringLiteral("again")});
+}
+
+void TestStorage::absentRecordsAndFieldsReadEmpty() {
+    QTemporaryDir dir;
+    RecordTable table = makeTable(dir.filePath(QStringLiteral("t.edb")), {QStringLiteral("x")});
+    table.appendRecord();
+    QCOMPARE(table.readField(2, 1), QString());
+    QCOMPARE(table.readField(1, 2), QString());
+    QCOMPARE(table.readField(0, 1), QString());
+    QCOMPARE(table.readField(9, 1), QString());
+}
+
+void TestStorage::writeToMissingRecordFails() {
+    QTemporaryDir dir;
+    RecordTable table = makeTable(dir.filePath(QStringLiteral("t.edb")), {});
+    QVERIFY(!table.writeField(1, 1, QStringLiteral("x")).ok());
+    QCOMPARE(table.recordCount(), 0);
+}
+
+void TestStorage::twoViewsSeeEachOthersChanges() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.edb"));
+    RecordTable list = makeTable(path, {QStringLiteral("a")});
+    std::optional<RecordTable> dialog = RecordTable::open(path);
+    QVERIFY(dialog);
+
+    dialog->appendRecord();
+    dialog->writeField(dialog->recordCount(), 1, QStringLiteral("b"));
+    QCOMPARE(firstFields(list), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+
+    list.deleteRecords(1, 1);
+    list.writeField(1, 1, QStringLiteral("B"));
+    QCOMPARE(firstFields(*dialog), QStringList{QStringLiteral("B")});
+}
+
+void TestStorage::changesSurviveReopening() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.edb"));
+    const QString longName = QString(5000, QChar(u'账')) + QStringLiteral("\n\"quoted\"");
+    {
+        RecordTable table = makeTable(path, {QStringLiteral("one"), longName});
+        table.deleteRecords(1, 1);
+    }
+    auto table = RecordTable::open(path);
+    QVERIFY(table);
+    QCOMPARE(firstFields(*table), QStringList{longName});
+}
+
+void TestStorage::foreignFilesAreRefusedAndLeftUntouched_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("text") << QByteArray("name\nalice\n");
+    QTest::newRow("damaged sqlite header") << QByteArray("SQLite format 3\0garbage", 24);
+    QTest::newRow("random bytes") << QByteArray(4096, '\xA5');
+}
+
+void TestStorage::foreignFilesAreRefusedAndLeftUntouched() {
+    QFETCH(QByteArray, content);
+    QTemporaryDir dir;
+    const DataPaths paths(dir.path());
+    QVERIFY(QDir().mkpath(paths.sourceDirectory()));
+    {
+        QFile file(paths.userTable());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QString error;
+    QVERIFY(!RecordTable::open(paths.userTable(), &error));
+    QVERIFY2(error.contains(paths.userTable()), qPrintable(error));
+
+    const Status prepared = prepareDataDirectory(paths);
+    QVERIFY(!prepared.ok());
+    QVERIFY(prepared.message().contains(QStringLiteral("liebiao.edb")));
+    QFile file(paths.userTable());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), content);
+}
+
+void TestStorage::createNeverReplacesAFile() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.edb"));
+    makeTable(path, {QStringLiteral("kept")});
+    QVERIFY(!RecordTable::create(path).ok());
+    QCOMPARE(firstFields(*RecordTable::open(path)), QStringList{QStringLiteral("kept")});
+}
+
+// A writer killed at random moments: every time, the table opens and each record holds either
+// nothing yet or exactly what was written into it, never a torn value.
+void TestStorage::killedWriterLeavesAConsistentTable() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.edb"));
+    makeTable(path, {});
+    for (int round = 0; round < 6; ++round) {
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            auto table = RecordTable::open(path);
+            for (int i = 0; i < 100000 && table; ++i) {
+                table->appendRecord();
+                const int n = table->recordCount();
+                table->writeField(n, 1, QStringLiteral("record %1").arg(n));
+                if (n % 7 == 0)
+                    table->deleteRecords(n, 1);
+            }
+            _exit(0);
+        }
+        usleep(static_cast<useconds_t>(20000 + round * 37000));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+
+        auto table = RecordTable::open(path);
+        QVERIFY2(table, "the table must open after a crash");
+        const int count = table->recordCount();
+        for (int record = 1; record <= count; ++record) {
+            const QString value = table->readField(record, 1);
+            QVERIFY2(value.isEmpty() || value.startsWith(QStringLiteral("record ")),
+                     qPrintable(value));
+        }
+    }
+}
+
+void TestStorage::passwordChecks_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("no password, empty entry") << QString() << QString() << true;
+    QTest::newRow("no password, typed text") << QString() << QStringLiteral("x") << false;
+    QTest::newRow("right") << QStringLiteral("Shop88") << QStringLiteral("Shop88") << true;
+    QTest::newRow("case differs") << QStringLiteral("Shop88") << QStringLiteral("shop88") << false;
+    QTest::newRow("leading space")
+        << QStringLiteral("Shop88") << QStringLiteral(" Shop88") << false;
+    QTest::newRow("trailing space")
+        << QStringLiteral("Shop88") << QStringLiteral("Shop88 ") << false;
+    QTest::newRow("empty entry") << QStringLiteral("Shop88") << QString() << false;
+    QTest::newRow("chinese") << QStringLiteral("掌柜密码") << QStringLiteral("掌柜密码") << true;
+}
+
+void TestStorage::passwordChecks() {
+    QFETCH(QString, stored);
+    QFETCH(QString, typed);
+    QFETCH(bool, matches);
+    // Through the hash, and as a table from before hashing would hold it (plain text).
+    QCOMPARE(passwordMatches(hashPassword(stored).value(), typed), matches);
+    QCOMPARE(passwordMatches(stored, typed), matches);
+}
+
+void TestStorage::passwordIsStoredHashed() {
+    QTemporaryDir dir;
+    RecordTable table = makeTable(dir.filePath(QStringLiteral("p.edb")), {QString()});
+    PasswordStore store(table);
+    QVERIFY(store.change(QStringLiteral("Secret 1")).ok());
+    const QString stored = table.readField(1, 1);
+    QVERIFY(!stored.contains(QStringLiteral("Secret")));
+    QVERIFY(stored.startsWith(QStringLiteral("$argon2id$")));
+    QVERIFY(store.matches(QStringLiteral("Secret 1")));
+    QVERIFY(!store.matches(QStringLiteral("Secret 1 ")));
+    // Two hashes of one password differ: each has its own salt.
+    QVERIFY(hashPassword(QStringLiteral("Secret 1")).value() != stored);
+
+    QVERIFY(store.change(QString()).ok());
+    QCOMPARE(table.readField(1, 1), QString());
+    QVERIFY(store.matches(QString()));
+}
+
+void TestStorage::passwordStoreRestoresMissingRecord() {
+    QTemporaryDir dir;
+    RecordTable table = makeTable(dir.filePath(QStringLiteral("p.edb")), {});
+    PasswordStore store(table);
+    QVERIFY(store.matches(QString()));
+    QVERIFY(store.change(QStringLiteral("abc")).ok());
+    QCOMPARE(table.recordCount(), 1);
+    QVERIFY(store.matches(QStringLiteral("abc")));
+}
+
+QTEST_GUILESS_MAIN(TestStorage)
+#include "test_storage.moc"

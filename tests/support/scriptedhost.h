@@ -1,0 +1,64 @@
+#pragma once
+
+#include "host/host.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+
+// A host that never blocks: message boxes and file dialogs are answered from queues the test
+// fills beforehand, and everything shown or started is recorded for the test to check.
+class ScriptedHost final : public vellumar::Host {
+public:
+    struct Message {
+        QString text;
+        int flags;
+        QString title;
+    };
+
+    // Answers for the next questions (boxes with more than one button), in order. A box with
+    // only an OK button is answered OK by itself; a question without a scripted answer is a
+    // test failure.
+    void answer(int answer) { m_answers.enqueue(answer); }
+    // The file the next open-file dialog returns; an empty string means "cancelled".
+    void chooseFile(const QString& path) { m_files.enqueue(path); }
+    void setNow(const QDateTime& moment) { m_now = moment; }
+    // Makes deleteFile and renameFile fail from now on, without touching the disk.
+    void failFileOperations(bool fail) { m_failFileOperations = fail; }
+
+    const QList<Message>& messages() const { return m_messages; }
+    QStringList messageTexts() const;
+    const QStringList& commandLines() const { return m_commandLines; }
+    const QList<QList<vellumar::FileFilter>>& fileDialogs() const { return m_fileDialogs; }
+    void clearRecords();
+
+    // Empty when the script was played out exactly: every answer used, no question unanswered.
+    QString problems() const;
+
+    int messageBox(const QString& text, int flags, const QString& title) override;
+    std::optional<QString> chooseFileToOpen(const QList<vellumar::FileFilter>& filters,
+                                            const QString& startDirectory) override;
+    bool run(const QString& commandLine) override;
+    bool deleteFile(const QString& path) override;
+    bool renameFile(const QString& oldPath, const QString& newPath) override;
+    QDateTime now() const override;
+
+private:
+    QQueue<int> m_answers;
+    QQueue<QString> m_files;
+    QList<Message> m_messages;
+    QStringList m_commandLines;
+    QList<QList<vellumar::FileFilter>> m_fileDialogs;
+    QStringList m_problems;
+    QDateTime m_now = QDateTime(QDate(2026, 12, 9), QTime(9, 30, 15));
+    bool m_failFileOperations = false;
+};
+
+// Fails the current test when the script was not played out exactly.
+#define VERIFY_SCRIPT_DONE(host)                                                                   \
+    do {                                                                                           \
+        const QString scriptProblems = (host).problems();                                          \
+        QVERIFY2(scriptProblems.isEmpty(), qPrintable(scriptProblems));                            \
+    } while (false)
