@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace vellumar {
+
+// The ledger as a sheet of text cells: row 0 holds the column titles, every later row one goods
+// record or nothing (a free row has an empty serial number). Each row keeps its eight cells in
+// one string, so a ledger of a million records stays small and quick to walk.
+class LedgerSheet : public QObject {
+    Q_OBJECT
+
+public:
+    enum Column {
+        Serial = 0,
+        Product,
+        Quantity,
+        Unit,
+        UnitPrice,
+        Total,
+        Date,
+        Remark,
+    };
+    static constexpr int ColumnCount = 8;
+    static constexpr int InitialRowCount = 1000;
+
+    class Row {
+    public:
+        QStringView cell(int column) const;
+        void setCell(int column, QStringView text);
+        bool isEmpty() const { return m_text.isEmpty(); }
+
+    private:
+        QString m_text;                                 // the cells one after another
+        std::array<std::uint32_t, ColumnCount> m_end{}; // where each cell ends in m_text
+    };
+
+    // A new sheet of rowCount empty rows (titles are not written: see applyTitles).
+    explicit LedgerSheet(int rowCount = InitialRowCount, QObject* parent = nullptr);
+
+    static const QStringList& titles();
+
+    int rowCount() const { return static_cast<int>(m_rows.size()); }
+    // Outside the sheet a cell reads as the empty text.
+    QString cell(int row, int column) const;
+    QStringView cellView(int row, int column) const;
+    // Writes are ignored outside the sheet.
+    void setCell(int row, int column, const QString& text);
+
+    bool isFree(int row) const { return cellView(row, Serial).isEmpty(); }
+    // The first row, from row 0 on, whose serial number is empty; -1 when every row has one.
+    int firstFreeRow() const;
+
+    // Deletes a row; the rows below move up by one.
+    void removeRow(int row);
+    // Adds one empty row at the end and answers its index.
+    int appendRow();
+    // Writes the eight titles into row 0.
+    void applyTitles();
+
+    // Replaces the whole content, as a load from file does.
+    void replaceRows(std::vector<Row> rows);
+    const std::vector<Row>& rows() const { return m_rows; }
+
+Q_SIGNALS:
+    void rowChanged(int row);
+    void rowRemoved(int row);
+    void rowAppended(int row);
+    void contentReplaced();
+
+private:
+    bool contains(int row, int column) const;
+
+    std::vector<Row> m_rows;
+};
+
+} // namespace vellumar

@@ -1,0 +1,117 @@
+#include "ledger/ledgersheet.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace vellumar;
+
+namespace {
+
+// Fills rows 1..count with records whose serial number is the row index.
+void fillRecords(LedgerSheet& sheet, int count) {
+    for (int row = 1; row <= count; ++row) {
+        sheet.setCell(row, LedgerSheet::Serial, QString::number(row));
+        sheet.setCell(row, LedgerSheet::Product, QStringLiteral("商品%1").arg(row));
+    }
+}
+
+} // namespace
+
+class TestLedgerSheet : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void newSheetIsEmpty();
+    void cellsAreIndependent_data();
+    void cellsAreIndependent();
+    void outsideTheSheetReadsEmptyAndIgnoresWrites();
+    void firstFreeRow_data();
+    void firstFreeRow();
+    void removeRowMovesRowsUp();
+};
+
+void TestLedgerSheet::newSheetIsEmpty() {
+    LedgerSheet sheet;
+    QCOMPARE(sheet.rowCount(), 1000);
+    QCOMPARE(sheet.cell(999, 7), QString());
+    sheet.applyTitles();
+    QCOMPARE(sheet.cell(0, 0), QStringLiteral("序号"));
+    QCOMPARE(sheet.cell(0, 7), QStringLiteral("备注"));
+    QCOMPARE(sheet.firstFreeRow(), 1);
+}
+
+void TestLedgerSheet::cellsAreIndependent_data() {
+    QTest::addColumn<int>("column");
+    for (int column = 0; column < LedgerSheet::ColumnCount; ++column)
+        QTest::addRow("column %d", column) << column;
+}
+
+// Growing, shrinking or emptying one cell leaves the other seven as they were.
+void TestLedgerSheet::cellsAreIndependent() {
+    QFETCH(int, column);
+    LedgerSheet sheet(3);
+    for (int c = 0; c < LedgerSheet::ColumnCount; ++c)
+        sheet.setCell(1, c, QStringLiteral("cell%1").arg(c));
+    for (const QString& text :
+         {QStringLiteral("一段很长很长的备注\r\n第二行"), QString(), QStringLiteral("x")}) {
+        sheet.setCell(1, column, text);
+        for (int c = 0; c < LedgerSheet::ColumnCount; ++c)
+            QCOMPARE(sheet.cell(1, c), c == column ? text : QStringLiteral("cell%1").arg(c));
+    }
+}
+
+void TestLedgerSheet::outsideTheSheetReadsEmptyAndIgnoresWrites() {
+    LedgerSheet sheet(2);
+    QSignalSpy changed(&sheet, &LedgerSheet::rowChanged);
+    sheet.setCell(2, 0, QStringLiteral("x"));
+    sheet.setCell(-1, 0, QStringLiteral("x"));
+    sheet.setCell(0, 8, QStringLiteral("x"));
+    QCOMPARE(changed.size(), 0);
+    QCOMPARE(sheet.cell(5, 0), QString());
+    QCOMPARE(sheet.cell(0, -1), QString());
+}
+
+void TestLedgerSheet::firstFreeRow_data() {
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("records");
+    QTest::addColumn<int>("gap");
+    QTest::addColumn<bool>("titles");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("titles only") << 10 << 0 << -1 << true << 1;
+    QTest::newRow("no titles: row 0 is free") << 10 << 0 << -1 << false << 0;
+    QTest::newRow("after records") << 10 << 4 << -1 << true << 5;
+    QTest::newRow("gap between records") << 10 << 6 << 3 << true << 3;
+    QTest::newRow("full sheet") << 10 << 9 << -1 << true << -1;
+}
+
+void TestLedgerSheet::firstFreeRow() {
+    QFETCH(int, rows);
+    QFETCH(int, records);
+    QFETCH(int, gap);
+    QFETCH(bool, titles);
+    QFETCH(int, expected);
+    LedgerSheet sheet(rows);
+    if (titles)
+        sheet.applyTitles();
+    fillRecords(sheet, records);
+    if (gap > 0)
+        sheet.setCell(gap, LedgerSheet::Serial, QString());
+    QCOMPARE(sheet.firstFreeRow(), expected);
+}
+
+void TestLedgerSheet::removeRowMovesRowsUp() {
+    LedgerSheet sheet(8);
+    sheet.applyTitles();
+    fillRecords(sheet, 6);
+    QSignalSpy removed(&sheet, &LedgerSheet::rowRemoved);
+    sheet.removeRow(3);
+    QCOMPARE(sheet.rowCount(), 7);
+    QCOMPARE(sheet.cell(3, LedgerSheet::Serial), QStringLiteral("4"));
+    QCOMPARE(sheet.cell(2, LedgerSheet::Product), QStringLiteral("商品2"));
+    QCOMPARE(removed.size(), 1);
+    QCOMPARE(sheet.appendRow(), 7);
+    QCOMPARE(sheet.rowCount(), 8);
+}
+
+QTEST_GUILESS_MAIN(TestLedgerSheet)
+#include "test_ledgersheet.moc"
