@@ -118,25 +118,32 @@ QString numberToText(double value) {
     if (digits == "0")
         return QStringLiteral("0");
 
-    std::string out = negative ? "-" : "";
+    // Built with QString: GCC 12 misreads std::string concatenation here at -O3.
+    QString out;
+    if (negative)
+        out += QLatin1Char('-');
+    const QLatin1String all(digits.data(), static_cast<qsizetype>(digits.size()));
     if (exponent >= 15 || exponent < -15) {
-        out += digits.substr(0, 1);
-        if (digits.size() > 1)
-            out += "." + digits.substr(1);
-        char exp[16];
-        std::snprintf(exp, sizeof exp, "E%+d", exponent);
-        out += exp;
+        out += all.first(1);
+        if (all.size() > 1)
+            out += QLatin1Char('.') + all.sliced(1);
+        out += QStringLiteral("E%1%2")
+                   .arg(exponent < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                   .arg(std::abs(exponent));
     } else if (exponent >= 0) {
-        const size_t intDigits = static_cast<size_t>(exponent) + 1;
-        if (digits.size() <= intDigits) {
-            out += digits + std::string(intDigits - digits.size(), '0');
+        const qsizetype intDigits = exponent + 1;
+        if (all.size() <= intDigits) {
+            out += all;
+            out += QString(intDigits - all.size(), QLatin1Char('0'));
         } else {
-            out += digits.substr(0, intDigits) + "." + digits.substr(intDigits);
+            out += all.first(intDigits) + QLatin1Char('.') + all.sliced(intDigits);
         }
     } else {
-        out += "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+        out += QStringLiteral("0.");
+        out += QString(-exponent - 1, QLatin1Char('0'));
+        out += all;
     }
-    return QString::fromLatin1(out);
+    return out;
 }
 
 QString dateTimeToText(const QDateTime& moment) {

@@ -42,6 +42,8 @@ int QtHost::messageBox(const QString& text, int flags, const QString& title) {
     QMessageBox box(iconFor(flags), title.isEmpty() ? defaultTitle() : title, text,
                     QMessageBox::NoButton, ownerWindow());
     box.setWindowModality(Qt::ApplicationModal);
+    // Short messages would otherwise make a box too narrow for its own title.
+    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 180px; }"));
 
     struct Choice {
         QString caption;

@@ -1,0 +1,21 @@
+#!/bin/sh
+# Installs what is missing, builds the program and runs every test twice: once as built for
+# use, once under AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails.
+set -eu
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+
+sh scripts/install-deps.sh
+jobs=$(nproc)
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMAR_BUILD_BENCH=ON >/dev/null
+cmake --build build
+(cd build && ctest --output-on-failure -j "$jobs")
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELLUMAR_SANITIZE=ON \
+    -DVELLUMAR_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$top/tests/sanitizer/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+(cd build-asan && ctest --output-on-failure -j "$jobs")
