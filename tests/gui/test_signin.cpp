@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
+#include <QTimer>
 
 using namespace vellumar;
 
@@ -45,6 +46,8 @@ class TestSignIn : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { GuiFixture::prepareProcess(); }
+    void qtSpeaksChinese_data();
+    void qtSpeaksChinese();
     void windowIsAsDesigned();
     void passwordShowsStars();
     void signInOutcome_data();
@@ -56,7 +59,34 @@ private Q_SLOTS:
     void userListCloseQuery();
     void userListShowsUsersInTableOrder();
     void damagedTableStopsTheProgram();
+    void programEndsWithExitCodeZero_data();
+    void programEndsWithExitCodeZero();
 };
+
+void TestSignIn::qtSpeaksChinese_data() {
+    QTest::addColumn<QString>("context");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("chinese");
+    QTest::newRow("edit menu of a text box") << "QLineEdit"
+                                             << "&Copy"
+                                             << "复制(&C)";
+    QTest::newRow("file dialog") << "QFileDialog"
+                                 << "Look in:"
+                                 << "查找范围：";
+    QTest::newRow("standard button") << "QPlatformTheme"
+                                     << "Cancel"
+                                     << "取消";
+}
+
+// Qt's own menus and dialogs follow the program's language whatever the system locale is.
+void TestSignIn::qtSpeaksChinese() {
+    QFETCH(QString, context);
+    QFETCH(QString, english);
+    QFETCH(QString, chinese);
+    QCOMPARE(
+        QCoreApplication::translate(context.toLatin1().constData(), english.toLatin1().constData()),
+        chinese);
+}
 
 void TestSignIn::windowIsAsDesigned() {
     GuiFixture fixture;
@@ -243,6 +273,41 @@ void TestSignIn::damagedTableStopsTheProgram() {
     QFile file(fixture.paths.passwordTable());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("not a table"));
+}
+
+void TestSignIn::programEndsWithExitCodeZero_data() {
+    QTest::addColumn<bool>("signInFirst");
+    QTest::newRow("close box of the sign-in window") << false;
+    QTest::newRow("signed in, user list closed with OK") << true;
+}
+
+// The whole program in this process: the event loop ends with 0 once the last window is gone.
+void TestSignIn::programEndsWithExitCodeZero() {
+    QFETCH(bool, signInFirst);
+    GuiFixture fixture;
+    if (signInFirst)
+        fixture.host.answer(MessageAnswer::Ok);
+    QTimer operatorHand;
+    operatorHand.setInterval(10);
+    connect(&operatorHand, &QTimer::timeout, this, [&] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (!window->isVisible())
+                continue;
+            if (auto* signIn = qobject_cast<SignInWindow*>(window)) {
+                if (signInFirst)
+                    QTest::mouseClick(GuiFixture::control<QPushButton>(signIn, "按钮1"),
+                                      Qt::LeftButton);
+                else
+                    GuiFixture::closeFromFrame(signIn);
+            } else if (qobject_cast<UserListWindow*>(window)) {
+                GuiFixture::closeFromFrame(window);
+            }
+        }
+    });
+    operatorHand.start();
+    QCOMPARE(runProgram(fixture.host, fixture.paths), 0);
+    QCOMPARE(fixture.host.messages().size(), signInFirst ? 1 : 0);
+    VERIFY_SCRIPT_DONE(fixture.host);
 }
 
 QTEST_MAIN(TestSignIn)
