@@ -1,0 +1,94 @@
+#pragma once
+
+#include "frame/dialog.h"
+#include "frame/services.h"
+#include "ledger/ledgersheet.h"
+
+#include <QPointer>
+
+#include <memory>
+
+namespace Ui {
+class RecordDialog;
+}
+
+namespace vellumar {
+
+// The form in which the operator types one goods record: product, quantity, unit, unit price,
+// total and remark. The total follows quantity × unit price whenever either changes; a total
+// typed over it is kept until one of the two changes again. Confirming writes into the ledger
+// sheet only; the ledger reaches its file when it is saved.
+//
+// Keys: Enter confirms from every one-line box; in the remark box Enter starts a new line and
+// Ctrl+Enter confirms. Esc and the close box cancel.
+class RecordDialog : public Dialog {
+    Q_OBJECT
+
+public:
+    ~RecordDialog() override;
+
+protected:
+    RecordDialog(Services services, LedgerSheet& sheet, const QString& caption,
+                 const QString& confirmCaption, QWidget* parent);
+
+    // Shows the record of a row; the total is filled last, so the stored total shows even
+    // though filling quantity and price has just recomputed it.
+    void showRecord(int row);
+    // Writes the boxes into the row, columns in ledger order: serial number (the row index),
+    // product, quantity, unit, price, total as shown, the date when one is given, remark.
+    void writeRecord(int row, const QString* date);
+
+    LedgerSheet* sheet() const { return m_sheet.data(); }
+
+    Services m_services;
+
+private:
+    virtual void confirm() = 0;
+    void recomputeTotal();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    QPointer<LedgerSheet> m_sheet;
+    std::unique_ptr<Ui::RecordDialog> m_ui;
+};
+
+// Adds a record to the ledger: it goes into the first free row below the titles, or into a
+// new row at the end when every row holds a record, so a ledger never runs full. The record is
+// stamped with the moment of the click on "确认增加".
+class AddRecordDialog final : public RecordDialog {
+    Q_OBJECT
+
+public:
+    explicit AddRecordDialog(Services services, LedgerSheet& sheet, QWidget* parent = nullptr);
+
+    // The row a new record goes to; -1 when the sheet would have to grow first.
+    static int targetRow(const LedgerSheet& sheet);
+
+private:
+    void confirm() override;
+};
+
+// Changes the record in a row of the ledger. Confirming renumbers the record to its row index
+// and keeps the date it was added with.
+//
+// Only rows below the titles can be edited: the caller checks canEdit() (or uses openFor(),
+// which does) and opens nothing otherwise, so "编辑记录" without a current record does nothing.
+// A dialog made for another row anyway shows empty boxes and writes nothing.
+class EditRecordDialog final : public RecordDialog {
+    Q_OBJECT
+
+public:
+    EditRecordDialog(Services services, LedgerSheet& sheet, int row, QWidget* parent = nullptr);
+
+    static bool canEdit(const LedgerSheet& sheet, int row);
+    // Opens the dialog through the frame when the row can be edited; answers whether it did.
+    static bool openFor(Services services, LedgerSheet& sheet, int row);
+
+    int row() const { return m_row; }
+
+private:
+    void confirm() override;
+
+    const int m_row;
+};
+
+} // namespace vellumar

@@ -1,0 +1,56 @@
+#include "ledger/totaldialog.h"
+
+#include "frame/labelalign.h"
+#include "frame/windowstyle.h"
+#include "ledger/ledgersheet.h"
+#include "ui_totaldialog.h"
+
+namespace vellumar {
+
+TotalDialog::TotalDialog(Services services, const LedgerSheet& sheet, QWidget* parent)
+    : Dialog(parent), m_services(services), m_sheet(&sheet),
+      m_ui(std::make_unique<Ui::TotalDialog>()) {
+    m_ui->setupUi(this);
+    applyFrameKind(this, FrameKind::Dialog);
+
+    alignLabelWith(m_ui->标签1, m_ui->编辑框1);
+    alignLabelWith(m_ui->标签3, m_ui->编辑框1);
+    alignLabelWith(m_ui->标签5, m_ui->编辑框3);
+    alignLabelWith(m_ui->标签6, m_ui->编辑框3);
+    alignLabelWith(m_ui->标签7, m_ui->编辑框4);
+    alignLabelWith(m_ui->标签8, m_ui->编辑框4);
+
+    connect(m_ui->按钮2, &QPushButton::clicked, this, &TotalDialog::showLedgerTotal);
+    connect(m_ui->编辑框3, &QLineEdit::textChanged, this, &TotalDialog::showChange);
+    connect(m_ui->编辑框1, &QLineEdit::textChanged, this, [this] {
+        // Before the first amount paid there is no change to show.
+        if (!m_ui->编辑框4->text().isEmpty())
+            showChange();
+    });
+    connect(m_ui->按钮1, &QPushButton::clicked, this, [this] { m_services.frame.close(this); });
+    m_ui->编辑框3->setFocus();
+}
+
+TotalDialog::~TotalDialog() = default;
+
+double TotalDialog::ledgerTotal(const Host& host, const LedgerSheet& sheet) {
+    // Plain addition in row order, no rounding: the figures are the operator's own texts.
+    double total = 0;
+    for (int row = 1; row < sheet.rowCount(); ++row)
+        total += host.toNumber(sheet.cellView(row, LedgerSheet::Total));
+    return total;
+}
+
+void TotalDialog::showLedgerTotal() {
+    const double total = m_sheet ? ledgerTotal(m_services.host, *m_sheet) : 0.0;
+    m_ui->编辑框1->setText(m_services.host.toText(total));
+}
+
+void TotalDialog::showChange() {
+    const Host& host = m_services.host;
+    const double paid = host.toNumber(m_ui->编辑框3->text());
+    const double sum = host.toNumber(m_ui->编辑框1->text());
+    m_ui->编辑框4->setText(host.toText(paid - sum));
+}
+
+} // namespace vellumar

@@ -1,0 +1,381 @@
+#include "guifixture.h"
+#include "ledger/recorddialog.h"
+
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace vellumar;
+
+namespace {
+
+using Rows = QList<QStringList>;
+
+// A sheet whose rows start with the given cells; row 0 holds the titles unless rows say otherwise.
+std::unique_ptr<LedgerSheet> sheetOf(int rowCount, const Rows& rows = {}, bool titles = true) {
+    auto sheet = std::make_unique<LedgerSheet>(rowCount);
+    if (titles)
+        sheet->applyTitles();
+    for (int row = 0; row < rows.size(); ++row)
+        for (int column = 0; column < rows[row].size(); ++column)
+            sheet->setCell(titles ? row + 1 : row, column, rows[row][column]);
+    return sheet;
+}
+
+QStringList rowOf(const LedgerSheet& sheet, int row) {
+    QStringList cells;
+    for (int column = 0; column < LedgerSheet::ColumnCount; ++column)
+        cells << sheet.cell(row, column);
+    return cells;
+}
+
+QLineEdit* box(QWidget* dialog, const char* name) {
+    return GuiFixture::control<QLineEdit>(dialog, name);
+}
+
+// Steps like "2:3 4:2.5": box number, colon, what is typed into it.
+QStringList steps(const char* list) {
+    return QString::fromUtf8(list).split(u' ');
+}
+
+QPlainTextEdit* remark(QWidget* dialog) {
+    return GuiFixture::control<QPlainTextEdit>(dialog, "编辑框5");
+}
+
+// Fills the form as an operator would, one keystroke at a time where the keys exist.
+void typeInto(QWidget* target, const QString& text) {
+    target->setFocus();
+    if (auto* line = qobject_cast<QLineEdit*>(target); line && text.toLatin1() != text.toUtf8())
+        line->insert(text); // Chinese text arrives through the input method in one piece
+    else
+        QTest::keyClicks(target, text);
+}
+
+const QStringList stockRecord = {QStringLiteral("3"),
+                                 QStringLiteral("康师傅红烧牛肉面"),
+                                 QStringLiteral("3"),
+                                 QStringLiteral("箱"),
+                                 QStringLiteral("2.5"),
+                                 QStringLiteral("7"),
+                                 QStringLiteral("2026-12-01 08:00:00"),
+                                 QStringLiteral("赊账\n月底结清")};
+
+} // namespace
+
+class TestRecordDialogs : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { GuiFixture::prepareProcess(); }
+    void bothDialogsShareTheDesign_data();
+    void bothDialogsShareTheDesign();
+    void recordLandsInFirstFreeRow_data();
+    void recordLandsInFirstFreeRow();
+    void totalFollowsQuantityAndPrice_data();
+    void totalFollowsQuantityAndPrice();
+    void keyboard_data();
+    void keyboard();
+    void editShowsStoredTotalThenRecomputes();
+    void editWritesBack_data();
+    void editWritesBack();
+    void editNeedsARecordRow_data();
+    void editNeedsARecordRow();
+};
+
+void TestRecordDialogs::bothDialogsShareTheDesign_data() {
+    QTest::addColumn<bool>("edit");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("confirm");
+    QTest::newRow("add") << false << QStringLiteral("增加记录") << QStringLiteral("确认增加");
+    QTest::newRow("edit") << true << QStringLiteral("编辑记录") << QStringLiteral("确认修改");
+}
+
+void TestRecordDialogs::bothDialogsShareTheDesign() {
+    QFETCH(bool, edit);
+    QFETCH(QString, caption);
+    QFETCH(QString, confirm);
+    GuiFixture fixture;
+    auto sheet = sheetOf(5);
+    QWidget* dialog = edit
+                          ? static_cast<QWidget*>(new EditRecordDialog(fixture.services, *sheet, 1))
+                          : new AddRecordDialog(fixture.services, *sheet);
+    fixture.frame.open(dialog);
+    QCOMPARE(dialog->windowTitle(), caption);
+    QCOMPARE(dialog->size(), QSize(395, 297));
+    QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
+    QVERIFY(
+        !(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+
+    auto* banner = GuiFixture::control<QLabel>(dialog, "标签1");
+    QCOMPARE(banner->text(), caption);
+    QCOMPARE(banner->font().pixelSize(), 21);
+    if (QFontDatabase::families().contains(QStringLiteral("AR PL UKai CN")))
+        QCOMPARE(QFontInfo(banner->font()).family(), QStringLiteral("AR PL UKai CN"));
+    const QImage look = dialog->grab().toImage();
+    QCOMPARE(look.pixelColor(4, 4), QColor(0, 136, 255));
+    QCOMPARE(GuiFixture::control<QPushButton>(dialog, "按钮1")->text(), confirm);
+    QCOMPARE(GuiFixture::control<QPushButton>(dialog, "按钮2")->text(), QStringLiteral("取消"));
+
+    // Each box is announced by the label beside it, and Tab walks them top to bottom.
+    struct Stop {
+        const char* name;
+        const char* label;
+        QRect geometry;
+    };
+    const Stop order[] = {
+        {"编辑框1", "标签2", {152, 56, 200, 20}},  {"编辑框2", "标签7", {152, 88, 80, 20}},
+        {"编辑框3", "标签6", {296, 88, 56, 20}},   {"编辑框4", "标签3", {152, 120, 200, 20}},
+        {"编辑框6", "标签5", {152, 152, 200, 20}}, {"编辑框5", "标签4", {152, 184, 200, 48}},
+        {"按钮1", nullptr, {64, 240, 96, 24}},     {"按钮2", nullptr, {216, 240, 96, 24}}};
+    QCOMPARE(dialog->focusWidget(), GuiFixture::control<QWidget>(dialog, "编辑框1"));
+    for (const Stop& stop : order) {
+        QWidget* focus = dialog->focusWidget();
+        QCOMPARE(focus->objectName(), QString::fromUtf8(stop.name));
+        QCOMPARE(focus->geometry(), stop.geometry);
+        if (stop.label) {
+            auto* label = GuiFixture::control<QLabel>(dialog, stop.label);
+            QCOMPARE(label->buddy(), focus);
+            QCOMPARE(focus->accessibleName(), label->text());
+        }
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    QCOMPARE(dialog->focusWidget()->objectName(), QStringLiteral("编辑框1"));
+}
+
+void TestRecordDialogs::recordLandsInFirstFreeRow_data() {
+    QTest::addColumn<int>("rowCount");
+    QTest::addColumn<Rows>("rows");
+    QTest::addColumn<bool>("titles");
+    QTest::addColumn<int>("target");
+    const QStringList record = {QStringLiteral("9"), QStringLiteral("旧")};
+    // A free row keeps whatever else it held until the new record overwrites all eight cells.
+    const QStringList leftover = {QString(),
+                                  QStringLiteral("残留"),
+                                  QString(),
+                                  QString(),
+                                  QString(),
+                                  QString(),
+                                  QStringLiteral("2020-01-01 00:00:00"),
+                                  QStringLiteral("旧备注")};
+    QTest::newRow("titles only") << 1000 << Rows{} << true << 1;
+    QTest::newRow("after records") << 1000 << Rows{record, record} << true << 3;
+    QTest::newRow("gap above the last record")
+        << 1000 << Rows{record, leftover, record} << true << 2;
+    QTest::newRow("full sheet grows") << 4 << Rows{record, record, record} << true << 4;
+    QTest::newRow("title row left empty by a file") << 10 << Rows{{}, record} << false << 2;
+    QTest::newRow("sheet without rows") << 0 << Rows{} << false << 1;
+}
+
+void TestRecordDialogs::recordLandsInFirstFreeRow() {
+    QFETCH(int, rowCount);
+    QFETCH(Rows, rows);
+    QFETCH(bool, titles);
+    QFETCH(int, target);
+    GuiFixture fixture;
+    auto sheet = sheetOf(rowCount, rows, titles);
+    QList<QStringList> untouched;
+    for (int row = 0; row < sheet->rowCount(); ++row)
+        untouched << rowOf(*sheet, row);
+
+    auto* dialog = new AddRecordDialog(fixture.services, *sheet);
+    fixture.frame.open(dialog);
+    typeInto(box(dialog, "编辑框1"), QStringLiteral("农夫山泉"));
+    typeInto(box(dialog, "编辑框2"), QStringLiteral("24"));
+    typeInto(box(dialog, "编辑框3"), QStringLiteral("瓶"));
+    typeInto(box(dialog, "编辑框4"), QStringLiteral("1.5"));
+    remark(dialog)->setPlainText(QStringLiteral("整箱\n进货"));
+    // The date is the moment of the click, not of the opening.
+    fixture.host.setNow(QDateTime(QDate(2026, 12, 24), QTime(18, 5, 9)));
+    QTest::mouseClick(GuiFixture::control<QPushButton>(dialog, "按钮1"), Qt::LeftButton);
+
+    QVERIFY(fixture.windows().isEmpty());
+    QCOMPARE(sheet->rowCount(), std::max(rowCount, target + 1));
+    QCOMPARE(rowOf(*sheet, target),
+             (QStringList{QString::number(target), QStringLiteral("农夫山泉"), QStringLiteral("24"),
+                          QStringLiteral("瓶"), QStringLiteral("1.5"), QStringLiteral("36"),
+                          QStringLiteral("2026-12-24 18:05:09"), QStringLiteral("整箱\n进货")}));
+    for (int row = 0; row < untouched.size(); ++row)
+        if (row != target)
+            QCOMPARE(rowOf(*sheet, row), untouched[row]);
+}
+
+void TestRecordDialogs::totalFollowsQuantityAndPrice_data() {
+    // Steps are "box:keys"; "box:" empties the box with Backspace keystrokes.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("total");
+    QTest::newRow("quantity then price") << steps("2:3 4:2.5") << QStringLiteral("7.5");
+    QTest::newRow("price then quantity") << steps("4:2.5 2:3") << QStringLiteral("7.5");
+    QTest::newRow("a further digit") << steps("2:3 4:2.5 2:1") << QStringLiteral("77.5");
+    QTest::newRow("price alone") << steps("4:2.5") << QStringLiteral("0");
+    QTest::newRow("neither box changed") << steps("1:abc 3:kg") << QString();
+    QTest::newRow("typed total kept") << steps("2:3 4:2.5 6: 6:7 1:x 3:kg") << QStringLiteral("7");
+    QTest::newRow("typed total replaced by a new quantity")
+        << steps("2:3 4:2.5 6: 6:7 2:0") << QStringLiteral("75");
+    QTest::newRow("quantity emptied") << steps("2:3 4:2.5 2:") << QStringLiteral("0");
+    QTest::newRow("no number in the box") << steps("2:abc 4:2") << QStringLiteral("0");
+    QTest::newRow("binary fractions") << steps("2:3 4:0.1") << QStringLiteral("0.3");
+}
+
+void TestRecordDialogs::totalFollowsQuantityAndPrice() {
+    QFETCH(QStringList, steps);
+    QFETCH(QString, total);
+    GuiFixture fixture;
+    auto sheet = sheetOf(3);
+    auto* dialog = new AddRecordDialog(fixture.services, *sheet);
+    fixture.frame.open(dialog);
+    for (const QString& step : steps) {
+        QLineEdit* target = box(dialog, qPrintable(QStringLiteral("编辑框") + step.left(1)));
+        const QString keys = step.mid(2);
+        if (keys.isEmpty()) {
+            target->setFocus();
+            target->end(false);
+            while (!target->text().isEmpty())
+                QTest::keyClick(target, Qt::Key_Backspace);
+        }
+        typeInto(target, keys);
+    }
+    QCOMPARE(box(dialog, "编辑框6")->text(), total);
+    QTest::keyClick(box(dialog, "编辑框1"), Qt::Key_Return);
+    QCOMPARE(sheet->cell(1, LedgerSheet::Total), total); // stored as shown, not recomputed
+}
+
+void TestRecordDialogs::keyboard_data() {
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("added");
+    QTest::addColumn<bool>("open");
+    QTest::newRow("Enter in a box confirms")
+        << QStringLiteral("编辑框2") << int(Qt::Key_Return) << 0 << true << false;
+    QTest::newRow("keypad Enter confirms")
+        << QStringLiteral("编辑框6") << int(Qt::Key_Enter) << 0 << true << false;
+    QTest::newRow("Enter in the remark is a new line")
+        << QStringLiteral("编辑框5") << int(Qt::Key_Return) << 0 << false << true;
+    QTest::newRow("Ctrl+Enter in the remark confirms")
+        << QStringLiteral("编辑框5") << int(Qt::Key_Return) << int(Qt::ControlModifier) << true
+        << false;
+    QTest::newRow("Esc cancels") << QStringLiteral("编辑框4") << int(Qt::Key_Escape) << 0 << false
+                                 << false;
+    QTest::newRow("Enter on 取消 cancels")
+        << QStringLiteral("按钮2") << int(Qt::Key_Return) << 0 << false << false;
+}
+
+void TestRecordDialogs::keyboard() {
+    QFETCH(QString, where);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(bool, added);
+    QFETCH(bool, open);
+    GuiFixture fixture;
+    auto sheet = sheetOf(3);
+    auto* dialog = new AddRecordDialog(fixture.services, *sheet);
+    fixture.frame.open(dialog);
+    typeInto(box(dialog, "编辑框2"), QStringLiteral("2"));
+    typeInto(remark(dialog), QStringLiteral("a"));
+    auto* target = dialog->findChild<QWidget*>(where);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+
+    QCOMPARE(fixture.windows().size(), open ? 1 : 0);
+    QCOMPARE(sheet->cell(1, LedgerSheet::Quantity), added ? QStringLiteral("2") : QString());
+    QCOMPARE(sheet->isFree(1), !added);
+    if (added)
+        QCOMPARE(sheet->cell(1, LedgerSheet::Remark), QStringLiteral("a"));
+    if (open)
+        QCOMPARE(remark(dialog)->toPlainText(), QStringLiteral("a\n"));
+}
+
+void TestRecordDialogs::editShowsStoredTotalThenRecomputes() {
+    GuiFixture fixture;
+    auto sheet = sheetOf(5, {stockRecord, stockRecord});
+    auto* dialog = new EditRecordDialog(fixture.services, *sheet, 2);
+    fixture.frame.open(dialog);
+    QCOMPARE(box(dialog, "编辑框1")->text(), stockRecord[1]);
+    QCOMPARE(box(dialog, "编辑框2")->text(), stockRecord[2]);
+    QCOMPARE(box(dialog, "编辑框3")->text(), stockRecord[3]);
+    QCOMPARE(box(dialog, "编辑框4")->text(), stockRecord[4]);
+    QCOMPARE(box(dialog, "编辑框6")->text(), QStringLiteral("7")); // not 3 × 2.5
+    QCOMPARE(remark(dialog)->toPlainText(), stockRecord[7]);
+    typeInto(box(dialog, "编辑框1"), QStringLiteral("x"));
+    QCOMPARE(box(dialog, "编辑框6")->text(), QStringLiteral("7"));
+    typeInto(box(dialog, "编辑框4"), QStringLiteral("0")); // "2.50": same price, yet recomputed
+    QCOMPARE(box(dialog, "编辑框6")->text(), QStringLiteral("7.5"));
+}
+
+void TestRecordDialogs::editWritesBack_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("confirm");
+    QTest::addColumn<QStringList>("expected");
+    QStringList renumbered = stockRecord;
+    renumbered[0] = QStringLiteral("2");
+    QTest::newRow("nothing typed renumbers only") << 2 << QString() << true << renumbered;
+    QStringList renamed = renumbered;
+    renamed[1] += QStringLiteral("x");
+    QTest::newRow("new name keeps total and date") << 2 << QStringLiteral("x") << true << renamed;
+    QStringList cancelled = stockRecord;
+    QTest::newRow("cancel leaves the row") << 2 << QStringLiteral("x") << false << cancelled;
+    QTest::newRow("free row gets serial, no date")
+        << 4 << QStringLiteral("x") << true
+        << QStringList{QStringLiteral("4"), QStringLiteral("x"), {}, {}, {}, {}, {}, {}};
+}
+
+void TestRecordDialogs::editWritesBack() {
+    QFETCH(int, row);
+    QFETCH(QString, typed);
+    QFETCH(bool, confirm);
+    QFETCH(QStringList, expected);
+    GuiFixture fixture;
+    auto sheet = sheetOf(6, {stockRecord, stockRecord, stockRecord});
+    auto* dialog = new EditRecordDialog(fixture.services, *sheet, row);
+    fixture.frame.open(dialog);
+    QCOMPARE(dialog->focusWidget(), box(dialog, "编辑框1"));
+    box(dialog, "编辑框1")->end(false);
+    QTest::keyClicks(box(dialog, "编辑框1"), typed);
+    fixture.host.setNow(QDateTime(QDate(2027, 1, 1), QTime(0, 0)));
+    const char* button = confirm ? "按钮1" : "按钮2";
+    QTest::mouseClick(GuiFixture::control<QPushButton>(dialog, button), Qt::LeftButton);
+
+    QVERIFY(fixture.windows().isEmpty());
+    QCOMPARE(rowOf(*sheet, row), expected);
+    for (int other : {1, 3}) // other records keep their serial numbers
+        if (other != row)
+            QCOMPARE(rowOf(*sheet, other), stockRecord);
+}
+
+void TestRecordDialogs::editNeedsARecordRow_data() {
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("no current row") << -1 << false;
+    QTest::newRow("title row") << 0 << false;
+    QTest::newRow("first record") << 1 << true;
+    QTest::newRow("last row") << 4 << true;
+    QTest::newRow("past the end") << 5 << false;
+}
+
+void TestRecordDialogs::editNeedsARecordRow() {
+    QFETCH(int, row);
+    QFETCH(bool, opens);
+    GuiFixture fixture;
+    auto sheet = sheetOf(5, {stockRecord});
+    const QStringList titles = rowOf(*sheet, 0);
+    QCOMPARE(EditRecordDialog::openFor(fixture.services, *sheet, row), opens);
+    QCOMPARE(fixture.windows().size(), opens ? 1 : 0);
+    if (opens)
+        return;
+    // Made for such a row anyway, the dialog shows nothing and writes nothing.
+    auto* dialog = new EditRecordDialog(fixture.services, *sheet, row);
+    fixture.frame.open(dialog);
+    QVERIFY(box(dialog, "编辑框1")->text().isEmpty());
+    QTest::keyClicks(box(dialog, "编辑框1"), QStringLiteral("x"));
+    QTest::keyClick(box(dialog, "编辑框1"), Qt::Key_Return);
+    QVERIFY(fixture.windows().isEmpty());
+    QCOMPARE(rowOf(*sheet, 0), titles);
+    QCOMPARE(sheet->rowCount(), 5);
+}
+
+QTEST_MAIN(TestRecordDialogs)
+#include "test_recorddialogs.moc"
