@@ -41,6 +41,7 @@ private Q_SLOTS:
     void deleteUser();
     void deleteWithoutSelectionAsksNothing();
     void deleteRefusedByTableChangesNothing();
+    void deleteTouchesNoFileOutsideTheLedgers();
     void saveOnlyConfirms();
     void exit_data();
     void exit();
@@ -211,6 +212,23 @@ void TestUserList::deleteRefusedByTableChangesNothing() {
     QCOMPARE(listNames(window), users);
     QCOMPARE(tableNames(fixture.paths), users);
     QVERIFY(QFile::exists(ledgerPath(fixture.paths, users[1])));
+}
+
+// A table written by an older copy of the program may hold a name that leads out of the ledger
+// folder; deleting that user must not delete the file it points at.
+void TestUserList::deleteTouchesNoFileOutsideTheLedgers() {
+    GuiFixture fixture;
+    const QString outside = fixture.paths.sourceDirectory() + QStringLiteral("/keep.z");
+    QFile file(outside);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    UserListWindow* window = openUserList(fixture, {QStringLiteral("../keep")});
+    select(window, 0);
+    fixture.host.answer(MessageAnswer::Ok);
+    menuItem(window, "actionDeleteUser")->trigger();
+    QVERIFY(listNames(window).isEmpty());
+    QVERIFY(tableNames(fixture.paths).isEmpty());
+    QVERIFY(QFile::exists(outside));
 }
 
 void TestUserList::saveOnlyConfirms() {
