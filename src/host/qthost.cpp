@@ -1,13 +1,16 @@
 #include "host/qthost.h"
 
+#include "utilities/commandmapper.h"
+
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace vellumar {
@@ -95,13 +98,18 @@ std::optional<QString> QtHost::chooseFileToOpen(const QList<FileFilter>& filters
 }
 
 bool QtHost::run(const QString& commandLine) {
-    if (QFileInfo(commandLine).isFile())
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(commandLine));
-    QStringList arguments = QProcess::splitCommand(commandLine);
-    if (arguments.isEmpty())
-        return false;
-    const QString program = arguments.takeFirst();
-    return QProcess::startDetached(program, arguments);
+    const DesktopLookup desktop{
+        [](const QString& name) { return QStandardPaths::findExecutable(name); }, QDir::homePath()};
+    const LaunchPlan plan = planLaunch(commandLine, desktop);
+    switch (plan.kind) {
+    case LaunchPlan::Kind::Program:
+        return QProcess::startDetached(plan.program, plan.arguments, QDir::homePath());
+    case LaunchPlan::Kind::Document:
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(plan.document));
+    case LaunchPlan::Kind::Nothing:
+        break;
+    }
+    return false;
 }
 
 bool QtHost::deleteFile(const QString& path) {

@@ -1,0 +1,57 @@
+#include "accounts/changepassworddialog.h"
+
+#include "frame/windowstyle.h"
+#include "storage/passwordstore.h"
+#include "ui_changepassworddialog.h"
+
+#include <QGuiApplication>
+
+namespace vellumar {
+
+ChangePasswordDialog::ChangePasswordDialog(Services services, QWidget* parent)
+    : Dialog(parent), m_services(services), m_ui(std::make_unique<Ui::ChangePasswordDialog>()) {
+    m_ui->setupUi(this);
+    applyFrameKind(this, FrameKind::Dialog);
+    m_ui->编辑框1->setFocus();
+    connect(m_ui->按钮1, &QPushButton::clicked, this, &ChangePasswordDialog::change);
+    connect(m_ui->按钮2, &QPushButton::clicked, this, [this] { m_services.frame.close(this); });
+}
+
+ChangePasswordDialog::~ChangePasswordDialog() = default;
+
+void ChangePasswordDialog::created() {
+    m_passwordTable = RecordTable::open(m_services.paths.passwordTable());
+}
+
+void ChangePasswordDialog::change() {
+    const QString oldPassword = m_ui->编辑框1->text();
+    const QString newPassword = m_ui->编辑框2->text();
+
+    // The current password is checked before the two new entries are compared. A table that
+    // cannot be read holds no password, as at sign-in.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool oldIsRight = m_passwordTable ? PasswordStore(*m_passwordTable).matches(oldPassword)
+                                            : oldPassword.isEmpty();
+    QGuiApplication::restoreOverrideCursor();
+    if (!oldIsRight) {
+        m_services.host.messageBox(QStringLiteral("原始密码填写有误！"));
+        return;
+    }
+    if (newPassword != m_ui->编辑框3->text()) {
+        m_services.host.messageBox(QStringLiteral("确认密码不一致！"));
+        return;
+    }
+
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const Status written = m_passwordTable ? PasswordStore(*m_passwordTable).change(newPassword)
+                                           : Status::failure(QString());
+    QGuiApplication::restoreOverrideCursor();
+    if (!written) {
+        m_services.host.messageBox(QStringLiteral("密码修改失败！"), MessageFlags::IconWarning);
+        return;
+    }
+    m_services.host.messageBox(QStringLiteral("密码修改成功！"));
+    m_services.frame.close(this);
+}
+
+} // namespace vellumar

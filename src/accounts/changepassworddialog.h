@@ -1,0 +1,35 @@
+#pragma once
+
+#include "frame/dialog.h"
+#include "frame/services.h"
+#include "storage/recordtable.h"
+
+#include <memory>
+#include <optional>
+
+namespace Ui {
+class ChangePasswordDialog;
+}
+
+namespace vellumar {
+
+// Replaces the administrator password after checking the current one and a repeated entry of
+// the new one. Refusals and failures leave the dialog open with everything typed.
+class ChangePasswordDialog final : public Dialog {
+    Q_OBJECT
+
+public:
+    explicit ChangePasswordDialog(Services services, QWidget* parent = nullptr);
+    ~ChangePasswordDialog() override;
+
+    void created() override;
+
+private:
+    void change();
+
+    Services m_services;
+    std::unique_ptr<Ui::ChangePasswordDialog> m_ui;
+    std::optional<RecordTable> m_passwordTable;
+};
+
+} // namespace vellumar

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "accounts/userlistwindow.h"
+#include "guifixture.h"
+#include "storage/recordtable.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+// Shared steps of the user list tests: a user table to start from, the window on it, and what
+// the list and the table hold afterwards.
+namespace userlist {
+
+inline QStringList tableNames(const vellumar::DataPaths& paths) {
+    QStringList names;
+    auto table = vellumar::RecordTable::open(paths.userTable());
+    for (int record = 1; table && record <= table->recordCount(); ++record)
+        names.append(table->readField(record, 1));
+    return names;
+}
+
+inline QStringList listNames(QWidget* window) {
+    QStringList names;
+    auto* list = GuiFixture::control<QListWidget>(window, "列表框1");
+    for (int row = 0; row < list->count(); ++row)
+        names.append(list->item(row)->text());
+    return names;
+}
+
+inline void writeUsers(const vellumar::DataPaths& paths, const QStringList& names) {
+    auto table = vellumar::RecordTable::open(paths.userTable());
+    for (const QString& name : names) {
+        table->appendRecord();
+        table->writeField(table->recordCount(), 1, name);
+    }
+}
+
+inline QString ledgerPath(const vellumar::DataPaths& paths, const QString& name) {
+    return paths.ledgerFile(vellumar::DataPaths::LedgerDirSlash, name);
+}
+
+// A saved ledger with recognisable content, so a test can tell whose it is.
+inline void writeLedger(const vellumar::DataPaths& paths, const QString& name) {
+    QFile file(ledgerPath(paths, name));
+    if (file.open(QIODevice::WriteOnly))
+        file.write("ledger of " + name.toUtf8());
+}
+
+inline QByteArray ledgerContent(const vellumar::DataPaths& paths, const QString& name) {
+    QFile file(ledgerPath(paths, name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Typing as the operator would; QTest's key clicks cannot carry Chinese characters.
+inline void typeInto(QLineEdit* box, const QString& text) {
+    box->setFocus();
+    box->clear();
+    box->insert(text);
+}
+
+inline vellumar::UserListWindow* openUserList(GuiFixture& fixture, const QStringList& users = {}) {
+    writeUsers(fixture.paths, users);
+    auto* window = new vellumar::UserListWindow(fixture.services);
+    fixture.frame.open(window);
+    return window;
+}
+
+inline void select(QWidget* window, int row) {
+    auto* list = GuiFixture::control<QListWidget>(window, "列表框1");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(row)).center());
+}
+
+// While it lives no file of the process may grow, so every table write fails.
+class FileWritesFail {
+public:
+    FileWritesFail() {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit none = m_saved;
+        none.rlim_cur = 0;
+        setrlimit(RLIMIT_FSIZE, &none);
+    }
+    ~FileWritesFail() {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_savedHandler);
+    }
+    FileWritesFail(const FileWritesFail&) = delete;
+    FileWritesFail& operator=(const FileWritesFail&) = delete;
+
+private:
+    rlimit m_saved{};
+    void (*m_savedHandler)(int) = nullptr;
+};
+
+} // namespace userlist
