@@ -1,6 +1,13 @@
 #include "ledger/ledgersheet.h"
 
+#include <algorithm>
+
 namespace vellumar {
+
+LedgerSheet::Row::Row(QString joined, const Ends& ends) : m_text(std::move(joined)), m_end(ends) {
+    if (m_text.isEmpty())
+        m_text = QString();
+}
 
 QStringView LedgerSheet::Row::cell(int column) const {
     const std::uint32_t begin = column == 0 ? 0 : m_end[static_cast<size_t>(column - 1)];
@@ -12,6 +19,7 @@ void LedgerSheet::Row::setCell(int column, QStringView text) {
     const std::uint32_t begin = column == 0 ? 0 : m_end[static_cast<size_t>(column - 1)];
     const std::uint32_t end = m_end[static_cast<size_t>(column)];
     const auto delta = static_cast<std::int64_t>(text.size()) - (end - begin);
+    // QString::replace copies text that points into this row's own buffer before changing it.
     m_text.replace(begin, end - begin, text.data(), text.size());
     for (size_t c = static_cast<size_t>(column); c < ColumnCount; ++c)
         m_end[c] = static_cast<std::uint32_t>(m_end[c] + delta);
@@ -48,39 +56,67 @@ void LedgerSheet::setCell(int row, int column, const QString& text) {
     if (!contains(row, column))
         return;
     m_rows[static_cast<size_t>(row)].setCell(column, text);
+    if (column == Serial && text.isEmpty())
+        m_freeSearchStart = std::min(m_freeSearchStart, row);
     Q_EMIT rowChanged(row);
 }
 
 int LedgerSheet::firstFreeRow() const {
-    for (size_t row = 0; row < m_rows.size(); ++row)
-        if (m_rows[row].cell(Serial).isEmpty())
-            return static_cast<int>(row);
+    for (size_t row = static_cast<size_t>(m_freeSearchStart); row < m_rows.size(); ++row) {
+        if (m_rows[row].cell(Serial).isEmpty()) {
+            m_freeSearchStart = static_cast<int>(row);
+            return m_freeSearchStart;
+        }
+    }
+    m_freeSearchStart = rowCount();
     return -1;
 }
 
 void LedgerSheet::removeRow(int row) {
     if (row < 0 || row >= rowCount())
         return;
-    m_rows.erase(m_rows.begin() + row);
+    removeRows(row, 1);
     Q_EMIT rowRemoved(row);
 }
 
+void LedgerSheet::removeRows(int first, int count) {
+    first = std::max(first, 0);
+    count = std::min(count, rowCount() - first);
+    if (count <= 0)
+        return;
+    Q_EMIT rowsAboutToBeRemoved(first, count);
+    m_rows.erase(m_rows.begin() + first, m_rows.begin() + first + count);
+    // The rows that were known to be records stay records, some of them now higher up.
+    if (first < m_freeSearchStart)
+        m_freeSearchStart = std::max(first, m_freeSearchStart - count);
+    Q_EMIT rowsRemoved(first, count);
+}
+
 int LedgerSheet::appendRow() {
+    const int row = rowCount();
+    Q_EMIT rowAboutToBeAppended(row);
     m_rows.emplace_back();
-    Q_EMIT rowAppended(rowCount() - 1);
-    return rowCount() - 1;
+    Q_EMIT rowAppended(row);
+    return row;
 }
 
 void LedgerSheet::applyTitles() {
-    if (m_rows.empty())
+    if (m_rows.empty()) {
+        Q_EMIT rowAboutToBeAppended(0);
         m_rows.emplace_back();
+        Q_EMIT rowAppended(0);
+    }
     for (int column = 0; column < ColumnCount; ++column)
         m_rows.front().setCell(column, titles().at(column));
     Q_EMIT rowChanged(0);
 }
 
-void LedgerSheet::replaceRows(std::vector<Row> rows) {
+void LedgerSheet::replaceRows(std::vector<Row> rows, BorrowedText text) {
+    Q_EMIT contentAboutToBeReplaced();
     m_rows = std::move(rows);
+    // The old rows are gone, so the text they borrowed may go too.
+    m_borrowedText = std::move(text);
+    m_freeSearchStart = 0;
     Q_EMIT contentReplaced();
 }
 
