@@ -321,9 +321,9 @@ int runAll(const QString& directory, const QList<int>& sizes, int runs) {
         if (!load.ok || !save.ok || !freeRow.ok || !open.ok)
             return fail(QStringLiteral("a measurement failed for %1 records").arg(records));
         out() << "| " << records << " | " << QString::number(fileMiB, 'f', 1) << " MiB | "
-              << ms(load.seconds) << " | " << ms(save.seconds) << " | "
-              << ms(freeRow.seconds) << " / " << freeRow.extra.value(1) << " µs | "
-              << ms(open.seconds) << " | " << QString::number(open.peakMiB, 'f', 0) << " MiB | "
+              << ms(load.seconds) << " | " << ms(save.seconds) << " | " << ms(freeRow.seconds)
+              << " / " << freeRow.extra.value(1) << " µs | " << ms(open.seconds) << " | "
+              << QString::number(open.peakMiB, 'f', 0) << " MiB | "
               << QString::number(open.peakMiB / fileMiB, 'f', 2) << " |\n";
         out().flush();
         if (records == sizes.last()) {

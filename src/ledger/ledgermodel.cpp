@@ -29,8 +29,7 @@ LedgerModel::LedgerModel(LedgerSheet& sheet, QObject* parent)
     connect(&sheet, &LedgerSheet::rowsRemoved, this, &LedgerModel::endRowRemoval);
     connect(&sheet, &LedgerSheet::rowAboutToBeAppended, this, &LedgerModel::beginRowAppend);
     connect(&sheet, &LedgerSheet::rowAppended, this, &LedgerModel::endRowAppend);
-    connect(&sheet, &LedgerSheet::contentAboutToBeReplaced, this,
-            &LedgerModel::beginResetModel);
+    connect(&sheet, &LedgerSheet::contentAboutToBeReplaced, this, &LedgerModel::beginResetModel);
     connect(&sheet, &LedgerSheet::contentReplaced, this, &LedgerModel::endResetModel);
 }
 

@@ -92,9 +92,8 @@ void LedgerWindow::connectCommands() {
         {"Ctrl+F", m_ui->menuFile}, {"Ctrl+D", m_ui->menuEdit}, {"Ctrl+J", m_ui->menuHelp}};
     for (const auto& [keys, menu] : menus) {
         auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(keys)), this);
-        connect(shortcut, &QShortcut::activated, this, [this, menu = menu] {
-            m_ui->menuBar->setActiveAction(menu->menuAction());
-        });
+        connect(shortcut, &QShortcut::activated, this,
+                [this, menu = menu] { m_ui->menuBar->setActiveAction(menu->menuAction()); });
     }
 }
 
@@ -264,8 +263,8 @@ void LedgerWindow::deleteRecords() {
     if (top < 0)
         return;
     if (m_services.host.messageBox(QStringLiteral("确认删除该条记录？"),
-                                   MessageFlags::IconWarning | MessageFlags::YesNo, notice()) !=
-        MessageAnswer::Yes)
+                                   MessageFlags::IconWarning | MessageFlags::YesNo,
+                                   notice()) != MessageAnswer::Yes)
         return;
     // Serial numbers stay as they are; the file is written only by a save.
     m_sheet.removeRows(LedgerModel::sheetRow(top), bottom - top + 1);

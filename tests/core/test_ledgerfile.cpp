@@ -1,3 +1,4 @@
+#include "filesizelimit.h"
 #include "ledger/ledgerfile.h"
 #include "ledger/ledgersheet.h"
 
@@ -7,9 +8,6 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace vellumar;
 
@@ -73,26 +71,6 @@ std::unique_ptr<LedgerSheet> sentinelSheet() {
     sheet->setCell(1, LedgerSheet::Remark, QStringLiteral("原来的记录"));
     return sheet;
 }
-
-// Makes writes beyond a size fail with EFBIG instead of killing the process, for one scope.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-};
 
 QByteArray readAll(const QString& path) {
     QFile file(path);
