@@ -67,6 +67,7 @@ LedgerWindow::LedgerWindow(Services services, std::function<QString()> currentUs
     titles->setMinimumSectionSize(20);
 
     connectCommands();
+    view->setFocus();
 }
 
 LedgerWindow::~LedgerWindow() = default;

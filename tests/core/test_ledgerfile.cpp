@@ -339,9 +339,9 @@ void TestLedgerFile::randomBytesLoadOrAreRefused() {
                    QStringLiteral("斤"), QStringLiteral("18"), QStringLiteral("45"),
                    QStringLiteral("2026-12-09 09:30:15"), QStringLiteral("送货\r\n\"加急\", 周五")},
                   {}}));
-    const QByteArray alphabet = QByteArray(",\"\r\n\r\n\xEF\xBB\xBF\x84\x31\x95\x33\xC9\xE4\xB8\xAD"
-                                           "a1 \xFF\x80",
-                                           25);
+    static constexpr char symbols[] = ",\"\r\n\r\n\xEF\xBB\xBF\x84\x31\x95\x33\xC9\xE4\xB8\xAD"
+                                      "a1 \xFF\x80";
+    const QByteArray alphabet(symbols, sizeof(symbols) - 1);
     int loaded = 0;
     for (int round = 0; round < 4000; ++round) {
         QByteArray bytes;
