@@ -4,27 +4,71 @@
 
 namespace vellumar {
 
-LedgerSheet::Row::Row(QString joined, const Ends& ends) : m_text(std::move(joined)), m_end(ends) {
-    if (m_text.isEmpty())
-        m_text = QString();
+LedgerSheet::Row::Row(QString joined, const Ends& ends) : m_text(std::move(joined)) {
+    if (m_text.isEmpty()) {
+        m_text = QString(); // a free row holds no buffer at all
+        return;
+    }
+    m_long = m_text.size() > 0xFFFF;
+    if (!m_long) {
+        for (size_t c = 0; c + 1 < ColumnCount; ++c)
+            m_end[c] = static_cast<std::uint16_t>(ends[c]);
+        return;
+    }
+    QString text;
+    text.reserve(m_text.size() + LongTailSize);
+    text.append(m_text);
+    for (size_t c = 0; c + 1 < ColumnCount; ++c) {
+        text.append(QChar(static_cast<char16_t>(ends[c] & 0xFFFF)));
+        text.append(QChar(static_cast<char16_t>(ends[c] >> 16)));
+    }
+    m_text = std::move(text);
+}
+
+LedgerSheet::Row::Ends LedgerSheet::Row::ends() const {
+    Ends all{};
+    const qsizetype cells = cellsSize();
+    for (size_t c = 0; c + 1 < ColumnCount; ++c) {
+        if (m_long) {
+            const auto at = cells + 2 * static_cast<qsizetype>(c);
+            all[c] = std::uint32_t(m_text.at(at).unicode()) |
+                     (std::uint32_t(m_text.at(at + 1).unicode()) << 16);
+        } else {
+            all[c] = m_end[c];
+        }
+    }
+    all[ColumnCount - 1] = static_cast<std::uint32_t>(cells);
+    return all;
 }
 
 QStringView LedgerSheet::Row::cell(int column) const {
-    const std::uint32_t begin = column == 0 ? 0 : m_end[static_cast<size_t>(column - 1)];
-    const std::uint32_t end = m_end[static_cast<size_t>(column)];
-    return QStringView(m_text).sliced(begin, end - begin);
+    if (m_text.isEmpty())
+        return {};
+    const auto c = static_cast<size_t>(column);
+    if (!m_long) {
+        const qsizetype begin = c == 0 ? 0 : m_end[c - 1];
+        const qsizetype end = c + 1 == ColumnCount ? m_text.size() : m_end[c];
+        return QStringView(m_text).sliced(begin, end - begin);
+    }
+    const Ends all = ends();
+    const std::uint32_t begin = c == 0 ? 0 : all[c - 1];
+    return QStringView(m_text).sliced(begin, all[c] - begin);
 }
 
 void LedgerSheet::Row::setCell(int column, QStringView text) {
-    const std::uint32_t begin = column == 0 ? 0 : m_end[static_cast<size_t>(column - 1)];
-    const std::uint32_t end = m_end[static_cast<size_t>(column)];
-    const auto delta = static_cast<std::int64_t>(text.size()) - (end - begin);
-    // QString::replace copies text that points into this row's own buffer before changing it.
-    m_text.replace(begin, end - begin, text.data(), text.size());
-    for (size_t c = static_cast<size_t>(column); c < ColumnCount; ++c)
-        m_end[c] = static_cast<std::uint32_t>(m_end[c] + delta);
+    Ends all = ends();
     if (m_text.isEmpty())
-        m_text = QString(); // a free row holds no buffer at all
+        all.fill(0);
+    const auto c = static_cast<size_t>(column);
+    const std::uint32_t begin = c == 0 ? 0 : all[c - 1];
+    const std::uint32_t end = all[c];
+    const auto delta = static_cast<std::int64_t>(text.size()) - (end - begin);
+    QString cells = m_long ? m_text.first(cellsSize()) : m_text;
+    // QString::replace copies text that points into the row's own buffer before changing it.
+    cells.replace(begin, end - begin, text.data(), text.size());
+    for (size_t n = c; n < ColumnCount; ++n)
+        all[n] = static_cast<std::uint32_t>(all[n] + delta);
+    *this = Row(std::move(cells), all);
 }
 
 LedgerSheet::LedgerSheet(int rowCount, QObject* parent)

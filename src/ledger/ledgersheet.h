@@ -46,8 +46,16 @@ public:
         bool isEmpty() const { return m_text.isEmpty(); }
 
     private:
+        // Where each cell ends. A row of up to 65535 characters keeps the ends of its first
+        // seven cells here (the last ends with the text); a longer row keeps all of them as
+        // 32-bit numbers after its cells, at the end of m_text.
+        static constexpr int LongTailSize = 2 * (ColumnCount - 1);
+        Ends ends() const;
+        qsizetype cellsSize() const { return m_text.size() - (m_long ? LongTailSize : 0); }
+
         QString m_text; // the cells one after another
-        Ends m_end{};   // where each cell ends in m_text
+        std::array<std::uint16_t, ColumnCount - 1> m_end{};
+        bool m_long = false;
     };
 
     // Memory that rows built by a loader borrow their text from; the sheet keeps it alive for

@@ -57,7 +57,9 @@ void TestLedgerSheet::cellsAreIndependent() {
     for (int c = 0; c < LedgerSheet::ColumnCount; ++c)
         sheet.setCell(1, c, QStringLiteral("cell%1").arg(c));
     for (const QString& text :
-         {QStringLiteral("一段很长很长的备注\r\n第二行"), QString(), QStringLiteral("x")}) {
+         {QStringLiteral("一段很长很长的备注\r\n第二行"), QString(), QStringLiteral("x"),
+          // past 65535 characters a row keeps its cell boundaries differently
+          QStringLiteral("长").repeated(70000), QStringLiteral("y")}) {
         sheet.setCell(1, column, text);
         for (int c = 0; c < LedgerSheet::ColumnCount; ++c)
             QCOMPARE(sheet.cell(1, c), c == column ? text : QStringLiteral("cell%1").arg(c));
