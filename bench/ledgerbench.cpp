@@ -6,7 +6,7 @@
 //   ledger_bench generate DIR          writes ledger_1000.z, ledger_100000.z, ledger_1000000.z
 //   ledger_bench run DIR [SIZES...]    measures and prints the table
 //   ledger_bench smoke                 a quick run on 1000 records in a temporary folder
-//   ledger_bench screenshot FILE PNG   opens the window on a ledger file and saves a picture
+//   ledger_bench screenshot FILE PNG [W H]   opens the window on a ledger file, saves a picture
 
 #include "ledgergenerator.h"
 
@@ -231,11 +231,13 @@ int measureScroll(const QString& file) {
     return 0;
 }
 
-int screenshot(const QString& file, const QString& png) {
+int screenshot(const QString& file, const QString& png, const QSize& size) {
     OpenWindow open;
     double seconds = 0;
     if (!openLedger(open, file, seconds))
         return fail(QStringLiteral("the grid was never painted"));
+    if (size.isValid())
+        open.window->resize(size);
     open.window->grid()->setCurrentIndex(open.window->grid()->model()->index(2, 1));
     open.window->grid()->selectionModel()->select(open.window->grid()->currentIndex(),
                                                   QItemSelectionModel::ClearAndSelect);
@@ -376,7 +378,8 @@ int main(int argc, char* argv[]) {
         QApplication application(argc, argv);
         prepareApplication(application);
         if (command == QStringLiteral("screenshot"))
-            return screenshot(arguments.value(1), arguments.value(2));
+            return screenshot(arguments.value(1), arguments.value(2),
+                              QSize(arguments.value(3).toInt(), arguments.value(4).toInt()));
         return arguments.value(1) == QStringLiteral("open") ? measureOpen(arguments.value(2))
                                                             : measureScroll(arguments.value(2));
     }
@@ -405,6 +408,6 @@ int main(int argc, char* argv[]) {
     if (command == QStringLiteral("smoke"))
         return smoke();
     std::fprintf(stderr, "usage: ledger_bench generate|run DIR [SIZES...] | smoke | "
-                         "screenshot FILE PNG\n");
+                         "screenshot FILE PNG [W H]\n");
     return 2;
 }
