@@ -1,22 +1,74 @@
 #include "ledger/ledgersheet.h"
 
+#include <algorithm>
+
 namespace vellumar {
 
+LedgerSheet::Row::Row(QString joined, const Ends& ends) : m_text(std::move(joined)) {
+    if (m_text.isEmpty()) {
+        m_text = QString(); // a free row holds no buffer at all
+        return;
+    }
+    m_long = m_text.size() > 0xFFFF;
+    if (!m_long) {
+        for (size_t c = 0; c + 1 < ColumnCount; ++c)
+            m_end[c] = static_cast<std::uint16_t>(ends[c]);
+        return;
+    }
+    QString text;
+    text.reserve(m_text.size() + LongTailSize);
+    text.append(m_text);
+    for (size_t c = 0; c + 1 < ColumnCount; ++c) {
+        text.append(QChar(static_cast<char16_t>(ends[c] & 0xFFFF)));
+        text.append(QChar(static_cast<char16_t>(ends[c] >> 16)));
+    }
+    m_text = std::move(text);
+}
+
+LedgerSheet::Row::Ends LedgerSheet::Row::ends() const {
+    Ends all{};
+    const qsizetype cells = cellsSize();
+    for (size_t c = 0; c + 1 < ColumnCount; ++c) {
+        if (m_long) {
+            const auto at = cells + 2 * static_cast<qsizetype>(c);
+            all[c] = std::uint32_t(m_text.at(at).unicode()) |
+                     (std::uint32_t(m_text.at(at + 1).unicode()) << 16);
+        } else {
+            all[c] = m_end[c];
+        }
+    }
+    all[ColumnCount - 1] = static_cast<std::uint32_t>(cells);
+    return all;
+}
+
 QStringView LedgerSheet::Row::cell(int column) const {
-    const std::uint32_t begin = column == 0 ? 0 : m_end[static_cast<size_t>(column - 1)];
-    const std::uint32_t end = m_end[static_cast<size_t>(column)];
-    return QStringView(m_text).sliced(begin, end - begin);
+    if (m_text.isEmpty())
+        return {};
+    const auto c = static_cast<size_t>(column);
+    if (!m_long) {
+        const qsizetype begin = c == 0 ? 0 : m_end[c - 1];
+        const qsizetype end = c + 1 == ColumnCount ? m_text.size() : m_end[c];
+        return QStringView(m_text).sliced(begin, end - begin);
+    }
+    const Ends all = ends();
+    const std::uint32_t begin = c == 0 ? 0 : all[c - 1];
+    return QStringView(m_text).sliced(begin, all[c] - begin);
 }
 
 void LedgerSheet::Row::setCell(int column, QStringView text) {
-    const std::uint32_t begin = column == 0 ? 0 : m_end[static_cast<size_t>(column - 1)];
-    const std::uint32_t end = m_end[static_cast<size_t>(column)];
-    const auto delta = static_cast<std::int64_t>(text.size()) - (end - begin);
-    m_text.replace(begin, end - begin, text.data(), text.size());
-    for (size_t c = static_cast<size_t>(column); c < ColumnCount; ++c)
-        m_end[c] = static_cast<std::uint32_t>(m_end[c] + delta);
+    Ends all = ends();
     if (m_text.isEmpty())
-        m_text = QString(); // a free row holds no buffer at all
+        all.fill(0);
+    const auto c = static_cast<size_t>(column);
+    const std::uint32_t begin = c == 0 ? 0 : all[c - 1];
+    const std::uint32_t end = all[c];
+    const auto delta = static_cast<std::int64_t>(text.size()) - (end - begin);
+    QString cells = m_long ? m_text.first(cellsSize()) : m_text;
+    // QString::replace copies text that points into the row's own buffer before changing it.
+    cells.replace(begin, end - begin, text.data(), text.size());
+    for (size_t n = c; n < ColumnCount; ++n)
+        all[n] = static_cast<std::uint32_t>(all[n] + delta);
+    *this = Row(std::move(cells), all);
 }
 
 LedgerSheet::LedgerSheet(int rowCount, QObject* parent)
@@ -48,39 +100,67 @@ void LedgerSheet::setCell(int row, int column, const QString& text) {
     if (!contains(row, column))
         return;
     m_rows[static_cast<size_t>(row)].setCell(column, text);
+    if (column == Serial && text.isEmpty())
+        m_freeSearchStart = std::min(m_freeSearchStart, row);
     Q_EMIT rowChanged(row);
 }
 
 int LedgerSheet::firstFreeRow() const {
-    for (size_t row = 0; row < m_rows.size(); ++row)
-        if (m_rows[row].cell(Serial).isEmpty())
-            return static_cast<int>(row);
+    for (size_t row = static_cast<size_t>(m_freeSearchStart); row < m_rows.size(); ++row) {
+        if (m_rows[row].cell(Serial).isEmpty()) {
+            m_freeSearchStart = static_cast<int>(row);
+            return m_freeSearchStart;
+        }
+    }
+    m_freeSearchStart = rowCount();
     return -1;
 }
 
 void LedgerSheet::removeRow(int row) {
     if (row < 0 || row >= rowCount())
         return;
-    m_rows.erase(m_rows.begin() + row);
+    removeRows(row, 1);
     Q_EMIT rowRemoved(row);
 }
 
+void LedgerSheet::removeRows(int first, int count) {
+    first = std::max(first, 0);
+    count = std::min(count, rowCount() - first);
+    if (count <= 0)
+        return;
+    Q_EMIT rowsAboutToBeRemoved(first, count);
+    m_rows.erase(m_rows.begin() + first, m_rows.begin() + first + count);
+    // The rows that were known to be records stay records, some of them now higher up.
+    if (first < m_freeSearchStart)
+        m_freeSearchStart = std::max(first, m_freeSearchStart - count);
+    Q_EMIT rowsRemoved(first, count);
+}
+
 int LedgerSheet::appendRow() {
+    const int row = rowCount();
+    Q_EMIT rowAboutToBeAppended(row);
     m_rows.emplace_back();
-    Q_EMIT rowAppended(rowCount() - 1);
-    return rowCount() - 1;
+    Q_EMIT rowAppended(row);
+    return row;
 }
 
 void LedgerSheet::applyTitles() {
-    if (m_rows.empty())
+    if (m_rows.empty()) {
+        Q_EMIT rowAboutToBeAppended(0);
         m_rows.emplace_back();
+        Q_EMIT rowAppended(0);
+    }
     for (int column = 0; column < ColumnCount; ++column)
         m_rows.front().setCell(column, titles().at(column));
     Q_EMIT rowChanged(0);
 }
 
-void LedgerSheet::replaceRows(std::vector<Row> rows) {
+void LedgerSheet::replaceRows(std::vector<Row> rows, BorrowedText text) {
+    Q_EMIT contentAboutToBeReplaced();
     m_rows = std::move(rows);
+    // The old rows are gone, so the text they borrowed may go too.
+    m_borrowedText = std::move(text);
+    m_freeSearchStart = 0;
     Q_EMIT contentReplaced();
 }
 

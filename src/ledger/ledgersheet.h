@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace vellumar {
@@ -33,14 +34,33 @@ public:
 
     class Row {
     public:
+        using Ends = std::array<std::uint32_t, ColumnCount>;
+
+        Row() = default;
+        // A row made of its cells written one after another and where each cell ends. The
+        // text may borrow memory (QString::fromRawData); it is copied on the first change.
+        Row(QString joined, const Ends& ends);
+
         QStringView cell(int column) const;
         void setCell(int column, QStringView text);
         bool isEmpty() const { return m_text.isEmpty(); }
 
     private:
-        QString m_text;                                 // the cells one after another
-        std::array<std::uint32_t, ColumnCount> m_end{}; // where each cell ends in m_text
+        // Where each cell ends. A row of up to 65535 characters keeps the ends of its first
+        // seven cells here (the last ends with the text); a longer row keeps all of them as
+        // 32-bit numbers after its cells, at the end of m_text.
+        static constexpr int LongTailSize = 2 * (ColumnCount - 1);
+        Ends ends() const;
+        qsizetype cellsSize() const { return m_text.size() - (m_long ? LongTailSize : 0); }
+
+        QString m_text; // the cells one after another
+        std::array<std::uint16_t, ColumnCount - 1> m_end{};
+        bool m_long = false;
     };
+
+    // Memory that rows built by a loader borrow their text from; the sheet keeps it alive for
+    // as long as those rows may point into it.
+    using BorrowedText = std::shared_ptr<const void>;
 
     // A new sheet of rowCount empty rows (titles are not written: see applyTitles).
     explicit LedgerSheet(int rowCount = InitialRowCount, QObject* parent = nullptr);
@@ -60,25 +80,38 @@ public:
 
     // Deletes a row; the rows below move up by one.
     void removeRow(int row);
+    // Deletes count rows from first on in one step (what deleting them one by one from the
+    // bottom up gives); the range is clipped to the sheet.
+    void removeRows(int first, int count);
     // Adds one empty row at the end and answers its index.
     int appendRow();
     // Writes the eight titles into row 0.
     void applyTitles();
 
     // Replaces the whole content, as a load from file does.
-    void replaceRows(std::vector<Row> rows);
+    void replaceRows(std::vector<Row> rows, BorrowedText text = {});
     const std::vector<Row>& rows() const { return m_rows; }
 
 Q_SIGNALS:
+    // After a cell of the row was written.
     void rowChanged(int row);
+    // After a single row was deleted by removeRow.
     void rowRemoved(int row);
+    // Around every deletion, single or bulk.
+    void rowsAboutToBeRemoved(int first, int count);
+    void rowsRemoved(int first, int count);
+    void rowAboutToBeAppended(int row);
     void rowAppended(int row);
+    void contentAboutToBeReplaced();
     void contentReplaced();
 
 private:
     bool contains(int row, int column) const;
 
     std::vector<Row> m_rows;
+    BorrowedText m_borrowedText;
+    // Every row above this one has a serial number, so the search for a free row starts here.
+    mutable int m_freeSearchStart = 0;
 };
 
 } // namespace vellumar

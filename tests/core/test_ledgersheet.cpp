@@ -1,5 +1,6 @@
 #include "ledger/ledgersheet.h"
 
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -28,6 +29,9 @@ private Q_SLOTS:
     void firstFreeRow_data();
     void firstFreeRow();
     void removeRowMovesRowsUp();
+    void removeRowsInOneStep_data();
+    void removeRowsInOneStep();
+    void firstFreeRowFollowsEveryChange();
 };
 
 void TestLedgerSheet::newSheetIsEmpty() {
@@ -53,7 +57,9 @@ void TestLedgerSheet::cellsAreIndependent() {
     for (int c = 0; c < LedgerSheet::ColumnCount; ++c)
         sheet.setCell(1, c, QStringLiteral("cell%1").arg(c));
     for (const QString& text :
-         {QStringLiteral("一段很长很长的备注\r\n第二行"), QString(), QStringLiteral("x")}) {
+         {QStringLiteral("一段很长很长的备注\r\n第二行"), QString(), QStringLiteral("x"),
+          // past 65535 characters a row keeps its cell boundaries differently
+          QStringLiteral("长").repeated(70000), QStringLiteral("y")}) {
         sheet.setCell(1, column, text);
         for (int c = 0; c < LedgerSheet::ColumnCount; ++c)
             QCOMPARE(sheet.cell(1, c), c == column ? text : QStringLiteral("cell%1").arg(c));
@@ -111,6 +117,78 @@ void TestLedgerSheet::removeRowMovesRowsUp() {
     QCOMPARE(removed.size(), 1);
     QCOMPARE(sheet.appendRow(), 7);
     QCOMPARE(sheet.rowCount(), 8);
+}
+
+void TestLedgerSheet::removeRowsInOneStep_data() {
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QStringList>("serialsLeft");
+    QTest::newRow("middle") << 3 << 3 << QStringList{u"序号"_qs, u"1"_qs, u"2"_qs, u"6"_qs, {}};
+    QTest::newRow("all records and free rows") << 1 << 7 << QStringList{u"序号"_qs};
+    QTest::newRow("clipped at the end")
+        << 5 << 50 << QStringList{u"序号"_qs, u"1"_qs, u"2"_qs, u"3"_qs, u"4"_qs};
+    QTest::newRow("nothing") << 2 << 0 << QStringList{u"序号"_qs, u"1"_qs, u"2"_qs, u"3"_qs,
+                                                      u"4"_qs,    u"5"_qs, u"6"_qs, {}};
+}
+
+// Deleting a block of rows gives what deleting them one by one from the bottom up gives, and
+// listeners hear of it before and after.
+void TestLedgerSheet::removeRowsInOneStep() {
+    QFETCH(int, first);
+    QFETCH(int, count);
+    QFETCH(QStringList, serialsLeft);
+    LedgerSheet sheet(8);
+    sheet.applyTitles();
+    fillRecords(sheet, 6);
+    int rowsWhenAsked = -1;
+    connect(&sheet, &LedgerSheet::rowsAboutToBeRemoved, this,
+            [&] { rowsWhenAsked = sheet.rowCount(); });
+    QSignalSpy removed(&sheet, &LedgerSheet::rowsRemoved);
+    sheet.removeRows(first, count);
+    QStringList serials;
+    for (int row = 0; row < sheet.rowCount(); ++row)
+        serials.append(sheet.cell(row, LedgerSheet::Serial));
+    QCOMPARE(serials, serialsLeft);
+    QCOMPARE(removed.size(), count > 0 ? 1 : 0);
+    if (count > 0)
+        QCOMPARE(rowsWhenAsked, 8);
+}
+
+// The search for a free row starts where the last one ended; whatever happens to the sheet,
+// it must find what a search from row 0 finds.
+void TestLedgerSheet::firstFreeRowFollowsEveryChange() {
+    QRandomGenerator random(4242);
+    LedgerSheet sheet(60);
+    sheet.applyTitles();
+    const auto fromTheTop = [&sheet] {
+        for (int row = 0; row < sheet.rowCount(); ++row)
+            if (sheet.cell(row, LedgerSheet::Serial).isEmpty())
+                return row;
+        return -1;
+    };
+    for (int step = 0; step < 5000; ++step) {
+        const int rows = sheet.rowCount();
+        switch (random.bounded(6)) {
+        case 0:
+        case 1: // the add dialog: first free row gets a record
+            if (const int free = sheet.firstFreeRow(); free >= 0)
+                sheet.setCell(free, LedgerSheet::Serial, QString::number(free));
+            break;
+        case 2:
+            sheet.setCell(random.bounded(rows + 1), LedgerSheet::Serial, QString());
+            break;
+        case 3:
+            sheet.removeRows(random.bounded(rows + 1), random.bounded(4));
+            break;
+        case 4:
+            sheet.appendRow();
+            break;
+        default:
+            sheet.setCell(random.bounded(rows + 1), LedgerSheet::Serial, QStringLiteral("9"));
+            break;
+        }
+        QCOMPARE(sheet.firstFreeRow(), fromTheTop());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLedgerSheet)

@@ -1,0 +1,422 @@
+// Measures how the ledger behaves at shop-counter sizes and far beyond: loading, saving, the
+// search for a free row, opening the ledger window until its grid has been painted, and
+// scrolling a million-row grid. Every measurement runs in a fresh child process, so its peak
+// memory is its own.
+//
+//   ledger_bench generate DIR          writes ledger_1000.z, ledger_100000.z, ledger_1000000.z
+//   ledger_bench run DIR [SIZES...]    measures and prints the table
+//   ledger_bench smoke                 a quick run on 1000 records in a temporary folder
+//   ledger_bench screenshot FILE PNG [W H]   opens the window on a ledger file, saves a picture
+
+#include "ledgergenerator.h"
+
+#include "frame/application.h"
+#include "frame/frame.h"
+#include "frame/services.h"
+#include "host/host.h"
+#include "ledger/ledgerfile.h"
+#include "ledger/ledgersheet.h"
+#include "ledger/ledgerwindow.h"
+#include "storage/datapaths.h"
+#include "storage/datastore.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+
+using namespace vellumar;
+
+namespace {
+
+const QList<int> DefaultSizes = {1000, 100000, 1000000};
+const QString UserName = QStringLiteral("基准测试");
+
+QTextStream& out() {
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+long peakMemoryKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+QString ledgerFileName(int records) {
+    return QStringLiteral("ledger_%1.z").arg(records);
+}
+
+// A host that answers every question with OK and reports what it was told on stderr.
+class BenchHost final : public Host {
+public:
+    int messageBox(const QString& text, int, const QString&) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        return MessageAnswer::Ok;
+    }
+    std::optional<QString> chooseFileToOpen(const QList<FileFilter>&, const QString&) override {
+        return std::nullopt;
+    }
+    bool run(const QString&) override { return false; }
+    bool deleteFile(const QString& path) override { return QFile::remove(path); }
+    bool renameFile(const QString& from, const QString& to) override {
+        return QFile::rename(from, to);
+    }
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};
+
+// What one child process reports: seconds for the measured step, and extra figures.
+void report(double seconds, const QString& extra = QString()) {
+    out() << "RESULT " << seconds << ' ' << peakMemoryKiB() << ' ' << extra << Qt::endl;
+}
+
+int fail(const QString& message) {
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+    return 1;
+}
+
+// ----- measurements, each in its own process -------------------------------------------------
+
+int measureLoad(const QString& file) {
+    LedgerSheet sheet;
+    QElapsedTimer timer;
+    timer.start();
+    const Status loaded = LedgerFile::load(file, sheet);
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (!loaded)
+        return fail(loaded.message());
+    report(seconds, QString::number(sheet.rowCount()));
+    return 0;
+}
+
+int measureSave(const QString& file) {
+    LedgerSheet sheet;
+    if (const Status loaded = LedgerFile::load(file, sheet); !loaded)
+        return fail(loaded.message());
+    QTemporaryDir directory(QFileInfo(file).absolutePath() + QStringLiteral("/save-XXXXXX"));
+    const QString target = directory.filePath(QStringLiteral("saved.z"));
+    QElapsedTimer timer;
+    timer.start();
+    const Status saved = LedgerFile::save(target, sheet);
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (!saved)
+        return fail(saved.message());
+    report(seconds, QString::number(QFileInfo(target).size()));
+    return 0;
+}
+
+// The add-record dialog asks for the first free row each time; the first question after a
+// load walks the ledger, the following ones start where the last one ended.
+int measureFreeRow(const QString& file) {
+    LedgerSheet sheet;
+    if (const Status loaded = LedgerFile::load(file, sheet); !loaded)
+        return fail(loaded.message());
+    QElapsedTimer timer;
+    timer.start();
+    const int first = sheet.firstFreeRow();
+    const double firstSeconds = timer.nsecsElapsed() / 1e9;
+    constexpr int Adds = 1000;
+    timer.restart();
+    for (int n = 0; n < Adds; ++n) {
+        int row = sheet.firstFreeRow();
+        if (row < 0)
+            row = sheet.appendRow();
+        sheet.setCell(row, LedgerSheet::Serial, QString::number(row));
+    }
+    const double perAdd = timer.nsecsElapsed() / 1e9 / Adds;
+    report(firstSeconds, QStringLiteral("%1 %2").arg(first).arg(perAdd * 1e6, 0, 'f', 2));
+    return 0;
+}
+
+// A program folder whose user ledger is the given file (linked, not copied).
+bool prepareProgramFolder(const QTemporaryDir& folder, const QString& ledger,
+                          const DataPaths& paths) {
+    if (!prepareDataDirectory(paths).ok())
+        return false;
+    return QFile::link(QFileInfo(ledger).absoluteFilePath(),
+                       paths.ledgerFile(DataPaths::LedgerDirSlash, UserName)) &&
+           folder.isValid();
+}
+
+class PaintWatch : public QObject {
+public:
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            painted = true;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+struct OpenWindow {
+    BenchHost host;
+    Frame frame;
+    QTemporaryDir folder;
+    DataPaths paths{folder.path()};
+    Services services{host, frame, paths};
+    LedgerWindow* window = nullptr;
+};
+
+// Opens the ledger window as the user list does and waits until its grid has been painted.
+bool openLedger(OpenWindow& open, const QString& file, double& seconds) {
+    if (!prepareProgramFolder(open.folder, file, open.paths))
+        return false;
+    PaintWatch watch;
+    QElapsedTimer timer;
+    timer.start();
+    open.window = new LedgerWindow(open.services, [] { return UserName; });
+    open.window->grid()->viewport()->installEventFilter(&watch);
+    open.frame.open(open.window);
+    while (!watch.painted && timer.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    seconds = timer.nsecsElapsed() / 1e9;
+    open.window->grid()->viewport()->removeEventFilter(&watch);
+    return watch.painted;
+}
+
+int measureOpen(const QString& file) {
+    OpenWindow open;
+    double seconds = 0;
+    if (!openLedger(open, file, seconds))
+        return fail(QStringLiteral("the grid was never painted"));
+    report(seconds, QString::number(open.window->sheet().rowCount()));
+    return 0;
+}
+
+// Scrolls page by page, row by row and by dragging the thumb to far places; every step is
+// painted at once, as the operator would see it.
+int measureScroll(const QString& file) {
+    OpenWindow open;
+    double seconds = 0;
+    if (!openLedger(open, file, seconds))
+        return fail(QStringLiteral("the grid was never painted"));
+    QTableView* view = open.window->grid();
+    QScrollBar* bar = view->verticalScrollBar();
+    QList<double> steps;
+    QElapsedTimer timer;
+    const auto step = [&](int value) {
+        timer.restart();
+        bar->setValue(value);
+        view->viewport()->repaint();
+        steps.append(timer.nsecsElapsed() / 1e6);
+    };
+    for (int n = 0; n < 200; ++n)
+        step(bar->value() + bar->pageStep());
+    for (int n = 0; n < 200; ++n)
+        step(bar->value() + bar->singleStep());
+    for (int n = 0; n <= 100; ++n)
+        step(int(qint64(bar->maximum()) * ((n * 37) % 101) / 100));
+    // Then everything is selected and deleted, as "全选" and "删除记录" do.
+    timer.restart();
+    view->selectAll();
+    open.window->sheet().removeRows(1, open.window->sheet().rowCount() - 1);
+    view->viewport()->repaint();
+    const double deleteAll = timer.nsecsElapsed() / 1e6;
+
+    std::sort(steps.begin(), steps.end());
+    double total = 0;
+    for (double ms : steps)
+        total += ms;
+    const double mean = total / steps.size();
+    const double p99 = steps[int(steps.size() * 0.99)];
+    report(mean / 1000, QStringLiteral("%1 %2 %3 %4")
+                            .arg(p99, 0, 'f', 2)
+                            .arg(steps.last(), 0, 'f', 2)
+                            .arg(steps.size())
+                            .arg(deleteAll, 0, 'f', 0));
+    return 0;
+}
+
+int screenshot(const QString& file, const QString& png, const QSize& size) {
+    OpenWindow open;
+    double seconds = 0;
+    if (!openLedger(open, file, seconds))
+        return fail(QStringLiteral("the grid was never painted"));
+    if (size.isValid())
+        open.window->resize(size);
+    open.window->grid()->setCurrentIndex(open.window->grid()->model()->index(2, 1));
+    open.window->grid()->selectionModel()->select(open.window->grid()->currentIndex(),
+                                                  QItemSelectionModel::ClearAndSelect);
+    return open.window->grab().save(png) ? 0 : fail(QStringLiteral("could not save ") + png);
+}
+
+// ----- the parent: generation, child processes and the table -------------------------------
+
+int generate(const QString& directory, const QList<int>& sizes) {
+    QDir().mkpath(directory);
+    for (int records : sizes) {
+        const QString path = QDir(directory).filePath(ledgerFileName(records));
+        if (QFileInfo::exists(path))
+            continue;
+        LedgerSheet sheet;
+        bench::generateLedger(sheet, records);
+        if (const Status saved = LedgerFile::save(path, sheet); !saved)
+            return fail(saved.message());
+        out() << "wrote " << path << " (" << QFileInfo(path).size() << " bytes)" << Qt::endl;
+    }
+    return 0;
+}
+
+struct Measured {
+    bool ok = false;
+    double seconds = 0;
+    double peakMiB = 0;
+    QStringList extra;
+};
+
+Measured runChild(const QString& kind, const QString& file) {
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("measure"), kind, file});
+    Measured measured;
+    if (!child.waitForFinished(600000) || child.exitCode() != 0)
+        return measured;
+    const QString output = QString::fromUtf8(child.readAllStandardOutput());
+    for (const QString& line : output.split(u'\n')) {
+        if (!line.startsWith(QStringLiteral("RESULT ")))
+            continue;
+        const QStringList fields = line.split(u' ', Qt::SkipEmptyParts);
+        measured.ok = fields.size() >= 3;
+        measured.seconds = fields.value(1).toDouble();
+        measured.peakMiB = fields.value(2).toDouble() / 1024;
+        measured.extra = fields.mid(3);
+    }
+    return measured;
+}
+
+// The median of a few runs, so one hiccup of the machine does not decide.
+Measured runMedian(const QString& kind, const QString& file, int runs) {
+    QList<Measured> all;
+    for (int n = 0; n < runs; ++n) {
+        Measured one = runChild(kind, file);
+        if (!one.ok)
+            return one;
+        all.append(one);
+    }
+    std::sort(all.begin(), all.end(),
+              [](const Measured& a, const Measured& b) { return a.seconds < b.seconds; });
+    return all[all.size() / 2];
+}
+
+QString ms(double seconds) {
+    return QString::number(seconds * 1000, 'f', seconds < 0.01 ? 2 : 0) + QStringLiteral(" ms");
+}
+
+int runAll(const QString& directory, const QList<int>& sizes, int runs) {
+    if (const int generated = generate(directory, sizes); generated != 0)
+        return generated;
+    out() << "\n| Records | File size | Load | Save | First free row (first / per add) | "
+             "Open window to painted grid | Peak memory at open | Peak ÷ file size |\n"
+          << "|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+    QString scrollLine;
+    for (int records : sizes) {
+        const QString file = QDir(directory).filePath(ledgerFileName(records));
+        const double fileMiB = QFileInfo(file).size() / 1048576.0;
+        const Measured load = runMedian(QStringLiteral("load"), file, runs);
+        const Measured save = runMedian(QStringLiteral("save"), file, runs);
+        const Measured freeRow = runMedian(QStringLiteral("freerow"), file, runs);
+        const Measured open = runMedian(QStringLiteral("open"), file, runs);
+        if (!load.ok || !save.ok || !freeRow.ok || !open.ok)
+            return fail(QStringLiteral("a measurement failed for %1 records").arg(records));
+        out() << "| " << records << " | " << QString::number(fileMiB, 'f', 1) << " MiB | "
+              << ms(load.seconds) << " | " << ms(save.seconds) << " | " << ms(freeRow.seconds)
+              << " / " << freeRow.extra.value(1) << " µs | " << ms(open.seconds) << " | "
+              << QString::number(open.peakMiB, 'f', 0) << " MiB | "
+              << QString::number(open.peakMiB / fileMiB, 'f', 2) << " |\n";
+        out().flush();
+        if (records == sizes.last()) {
+            const Measured scroll = runChild(QStringLiteral("scroll"), file);
+            if (!scroll.ok)
+                return fail(QStringLiteral("scrolling could not be measured"));
+            scrollLine =
+                QStringLiteral("\nScrolling %1 records (%2 steps: pages, single rows, jumps of "
+                               "the thumb; each step painted at once): mean %3 ms, 99th "
+                               "percentile %4 ms, slowest %5 ms per step. Selecting all "
+                               "and deleting every record: %6 ms.\n")
+                    .arg(records)
+                    .arg(scroll.extra.value(2))
+                    .arg(scroll.seconds * 1000, 0, 'f', 2)
+                    .arg(scroll.extra.value(0), scroll.extra.value(1), scroll.extra.value(3));
+        }
+    }
+    out() << scrollLine << Qt::endl;
+    return 0;
+}
+
+int smoke() {
+    QTemporaryDir directory;
+    const QList<int> sizes = {1000};
+    if (const int generated = generate(directory.path(), sizes); generated != 0)
+        return generated;
+    const QString file = directory.filePath(ledgerFileName(1000));
+    for (const QString& kind : {QStringLiteral("load"), QStringLiteral("save"),
+                                QStringLiteral("freerow"), QStringLiteral("open")})
+        if (!runChild(kind, file).ok)
+            return fail(QStringLiteral("%1 failed").arg(kind));
+    out() << "smoke run passed" << Qt::endl;
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int n = 1; n < argc; ++n)
+        arguments.append(QString::fromLocal8Bit(argv[n]));
+    const QString command = arguments.value(0);
+    const bool needsWindows = (command == QStringLiteral("measure") &&
+                               (arguments.value(1) == QStringLiteral("open") ||
+                                arguments.value(1) == QStringLiteral("scroll"))) ||
+                              command == QStringLiteral("screenshot");
+    if (needsWindows) {
+        qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty()
+                                       ? QByteArray("offscreen")
+                                       : qgetenv("QT_QPA_PLATFORM"));
+        QApplication application(argc, argv);
+        prepareApplication(application);
+        if (command == QStringLiteral("screenshot"))
+            return screenshot(arguments.value(1), arguments.value(2),
+                              QSize(arguments.value(3).toInt(), arguments.value(4).toInt()));
+        return arguments.value(1) == QStringLiteral("open") ? measureOpen(arguments.value(2))
+                                                            : measureScroll(arguments.value(2));
+    }
+    QCoreApplication application(argc, argv);
+    if (command == QStringLiteral("measure")) {
+        const QString kind = arguments.value(1);
+        const QString file = arguments.value(2);
+        if (kind == QStringLiteral("load"))
+            return measureLoad(file);
+        if (kind == QStringLiteral("save"))
+            return measureSave(file);
+        if (kind == QStringLiteral("freerow"))
+            return measureFreeRow(file);
+        return fail(QStringLiteral("unknown measurement ") + kind);
+    }
+    if (command == QStringLiteral("generate") || command == QStringLiteral("run")) {
+        QList<int> sizes;
+        for (const QString& size : arguments.mid(2))
+            sizes.append(size.toInt());
+        if (sizes.isEmpty())
+            sizes = DefaultSizes;
+        if (command == QStringLiteral("generate"))
+            return generate(arguments.value(1), sizes);
+        return runAll(arguments.value(1), sizes, 3);
+    }
+    if (command == QStringLiteral("smoke"))
+        return smoke();
+    std::fprintf(stderr, "usage: ledger_bench generate|run DIR [SIZES...] | smoke | "
+                         "screenshot FILE PNG [W H]\n");
+    return 2;
+}

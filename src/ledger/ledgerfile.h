@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ledger/ledgersheet.h"
+#include "storage/status.h"
+
+#include <QString>
+
+class QIODevice;
+
+namespace vellumar {
+
+// Ledger files are CSV that spreadsheet programs open as they are: UTF-8 with a byte-order
+// mark, CRLF line ends, fields quoted where they hold commas, quotes or line breaks, and
+// every row of the sheet (titles and free rows included), so a saved ledger loads back to
+// the same cells and the same number of rows.
+//
+// Reading also takes files without the mark and files in GB18030/GBK, which Chinese
+// spreadsheet programs write. Nothing is dropped silently: short rows are padded, and a file
+// with text beyond the eighth column is refused rather than cut. Reading never changes the
+// sheet unless the whole file was read.
+namespace LedgerFile {
+
+Status read(QIODevice& device, LedgerSheet& sheet);
+Status load(const QString& path, LedgerSheet& sheet);
+
+Status write(QIODevice& device, const LedgerSheet& sheet);
+// Through QSaveFile: the old file stays whole until the new one is complete.
+Status save(const QString& path, const LedgerSheet& sheet);
+
+} // namespace LedgerFile
+
+} // namespace vellumar

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "frame/frame.h"
+#include "frame/services.h"
+#include "ledger/ledgersheet.h"
+#include "storage/status.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class QTableView;
+
+namespace Ui {
+class LedgerWindow;
+}
+
+namespace vellumar {
+
+class LedgerModel;
+
+// One account holder's ledger: the grid of goods records, the file commands that load and save
+// it, and the doors to the record dialogs. The window names no user of its own: the user's
+// name is asked for at opening and again at every save, from the user list's selection.
+class LedgerWindow final : public QMainWindow, public WindowHandlers {
+    Q_OBJECT
+
+public:
+    // Makes a window that this one opens (a record dialog, the totals, About), or nothing.
+    using Factory = std::function<QWidget*(LedgerWindow&)>;
+    struct DialogFactories {
+        Factory addRecord;
+        Factory editRecord;
+        Factory totals;
+        Factory about;
+    };
+
+    LedgerWindow(Services services, std::function<QString()> currentUserName,
+                 QWidget* parent = nullptr);
+    ~LedgerWindow() override;
+
+    void setRecordDialogFactories(DialogFactories factories);
+
+    LedgerSheet& sheet() { return m_sheet; }
+    const LedgerSheet& sheet() const { return m_sheet; }
+    QTableView* grid() const;
+    // The sheet row of the grid's cursor; -1 when there is none. The titles are never current.
+    int currentRow() const;
+
+    void created() override;
+    bool closeQuery() override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void connectCommands();
+    void applyLayout();
+    QString userName() const;
+    QString ledgerPath(const QString& userName) const;
+    Status saveLedger();
+    Status keepUnreadableFile(const QString& path);
+    void reportSaveFailure(const Status& status);
+
+    void openFile();
+    void save();
+    void closeLedger();
+    void selectAll();
+    void deleteRecords();
+    void addRecord();
+    void editRecord();
+    void showTotals();
+    void showHelp();
+    void showAbout();
+    void openFrom(const Factory& factory);
+
+    Services m_services;
+    std::function<QString()> m_currentUserName;
+    std::unique_ptr<Ui::LedgerWindow> m_ui;
+    LedgerSheet m_sheet;
+    LedgerModel* m_model = nullptr;
+    DialogFactories m_factories;
+    // The user's ledger file as it was found at opening when it could not be read; it is
+    // copied aside before the first save replaces it.
+    QString m_unreadableFile;
+};
+
+} // namespace vellumar

@@ -1,0 +1,612 @@
+#include "filesizelimit.h"
+#include "guifixture.h"
+#include "ledger/ledgerfile.h"
+#include "ledger/ledgermodel.h"
+#include "ledger/ledgersheet.h"
+#include "ledger/ledgerwindow.h"
+#include "ledger/sidepicture.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+using namespace vellumar;
+
+namespace {
+
+const QString User = QStringLiteral("张三");
+const QString Notice = QStringLiteral("提示");
+
+using Cells = QList<QStringList>;
+
+LedgerWindow* openLedger(GuiFixture& fixture, const QString& user = User) {
+    auto* window = new LedgerWindow(fixture.services, [user] { return user; });
+    fixture.frame.open(window);
+    // Keyboard shortcuts reach the active window only.
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window))
+        qWarning("the ledger window did not become active");
+    return window;
+}
+
+QString ledgerPath(const GuiFixture& fixture, const QString& user = User) {
+    return fixture.paths.ledgerFile(DataPaths::LedgerDirSlash, user);
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A ledger file with `records` records under the given titles, and free rows up to 1000.
+void writeLedger(const QString& path, int records, const QStringList& titles = {},
+                 const QString& product = QStringLiteral("大米")) {
+    LedgerSheet sheet;
+    if (titles.isEmpty())
+        sheet.applyTitles();
+    for (int column = 0; column < titles.size(); ++column)
+        sheet.setCell(0, column, titles[column]);
+    for (int row = 1; row <= records; ++row) {
+        sheet.setCell(row, LedgerSheet::Serial, QString::number(row));
+        sheet.setCell(row, LedgerSheet::Product, product + QString::number(row));
+        sheet.setCell(row, LedgerSheet::UnitPrice, QStringLiteral("2.5"));
+    }
+    QVERIFY(LedgerFile::save(path, sheet).ok());
+}
+
+QStringList serials(const LedgerSheet& sheet, int rows) {
+    QStringList texts;
+    for (int row = 0; row < rows; ++row)
+        texts.append(sheet.cell(row, LedgerSheet::Serial));
+    return texts;
+}
+
+// Makes every save into the ledger folder fail: a file stands where the folder should be.
+void breakLedgerFolder(const GuiFixture& fixture) {
+    QVERIFY(QDir(fixture.paths.ledgerDirectory()).removeRecursively());
+    writeBytes(fixture.paths.ledgerDirectory(), "not a folder");
+}
+
+QTableView* gridOf(LedgerWindow* window) {
+    return GuiFixture::control<QTableView>(window, "高级表格1");
+}
+
+void selectRows(LedgerWindow* window, int firstSheetRow, int lastSheetRow, int column = 2) {
+    QTableView* grid = gridOf(window);
+    const QModelIndex top = grid->model()->index(LedgerModel::modelRow(firstSheetRow), column);
+    const QModelIndex bottom = grid->model()->index(LedgerModel::modelRow(lastSheetRow), column);
+    grid->setCurrentIndex(top);
+    grid->selectionModel()->select(QItemSelection(top, bottom),
+                                   QItemSelectionModel::ClearAndSelect);
+}
+
+QAction* action(LedgerWindow* window, const char* name) {
+    return window->findChild<QAction*>(QString::fromLatin1(name));
+}
+
+} // namespace
+
+class TestLedgerWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { GuiFixture::prepareProcess(); }
+    void newLedgerOpensWithTitlesOverEmptyRows();
+    void openingShowsTheFileUnderTheProgramsTitles();
+    void menusAndShortcuts_data();
+    void menusAndShortcuts();
+    void menuTitlesOpenFromTheKeyboard_data();
+    void menuTitlesOpenFromTheKeyboard();
+    void gridFollowsTheWindowSize_data();
+    void gridFollowsTheWindowSize();
+    void titleRowIsNeverARecord();
+    void frameClose_data();
+    void frameClose();
+    void closeCommand_data();
+    void closeCommand();
+    void saveCommand();
+    void failedSaveIsReportedAndKeepsTheFile();
+    void openAnotherLedger();
+    void openRefusesWhatIsNotALedger();
+    void openCancelled();
+    void deleteRecords_data();
+    void deleteRecords();
+    void damagedLedgerIsKeptBeforeTheFirstSave();
+    void recordWindowsOpenThroughFactories();
+    void gridFollowsEveryChangeOfTheSheet();
+};
+
+void TestLedgerWindow::newLedgerOpensWithTitlesOverEmptyRows() {
+    GuiFixture fixture;
+    LedgerWindow* window = openLedger(fixture);
+    QCOMPARE(window->windowTitle(), QStringLiteral("张三的账目"));
+    QVERIFY(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    QVERIFY(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(window->isModal());
+
+    auto* label = GuiFixture::control<QLabel>(window, "标签1");
+    QCOMPARE(label->text(), QStringLiteral("张三的账目"));
+    QCOMPARE(label->font().pixelSize(), 14);
+    QCOMPARE(label->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QCOMPARE(label->geometry(), QRect(128, 0, 416, 24));
+    auto* button = GuiFixture::control<QPushButton>(window, "按钮1");
+    QCOMPARE(button->text(), QStringLiteral("合计"));
+    QCOMPARE(button->geometry(), QRect(552, 0, 88, 24));
+    auto* picture = GuiFixture::control<SidePicture>(window, "图片框1");
+    QVERIFY(picture->hasPicture());
+    QCOMPARE(picture->pos(), QPoint(8, 24));
+    QCOMPARE(picture->width(), 112);
+
+    QTableView* grid = gridOf(window);
+    QCOMPARE(grid->pos(), QPoint(128, 24));
+    QCOMPARE(window->sheet().rowCount(), 1000);
+    QCOMPARE(grid->model()->rowCount(), 999);
+    QCOMPARE(grid->model()->columnCount(), 8);
+    const int widths[] = {40, 150, 100, 50, 80, 100, 170, 220};
+    for (int column = 0; column < 8; ++column) {
+        QCOMPARE(grid->model()->headerData(column, Qt::Horizontal).toString(),
+                 LedgerSheet::titles()[column]);
+        QCOMPARE(grid->columnWidth(column), widths[column]);
+        QCOMPARE(grid->model()
+                     ->headerData(column, Qt::Horizontal, Qt::TextAlignmentRole)
+                     .value<Qt::Alignment>(),
+                 Qt::AlignCenter);
+    }
+    QVERIFY(grid->model()->index(0, 0).data().toString().isEmpty());
+    QCOMPARE(window->sheet().firstFreeRow(), 1);
+    VERIFY_SCRIPT_DONE(fixture.host);
+    QVERIFY(fixture.host.messages().isEmpty());
+}
+
+void TestLedgerWindow::openingShowsTheFileUnderTheProgramsTitles() {
+    GuiFixture fixture;
+    writeLedger(ledgerPath(fixture), 3, {QStringLiteral("甲"), QStringLiteral("乙")});
+    LedgerWindow* window = openLedger(fixture);
+    QTableView* grid = gridOf(window);
+    QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("商品名称"));
+    QCOMPARE(grid->model()->index(2, 1).data().toString(), QStringLiteral("大米3"));
+    QCOMPARE(window->sheet().firstFreeRow(), 4);
+    // Unit centred, unit price and total right-aligned, the rest as the grid has it.
+    const Qt::Alignment expected[] = {
+        Qt::AlignLeft | Qt::AlignVCenter,  Qt::AlignLeft | Qt::AlignVCenter,
+        Qt::AlignLeft | Qt::AlignVCenter,  Qt::AlignCenter,
+        Qt::AlignRight | Qt::AlignVCenter, Qt::AlignRight | Qt::AlignVCenter,
+        Qt::AlignLeft | Qt::AlignVCenter,  Qt::AlignLeft | Qt::AlignVCenter};
+    for (int column = 0; column < 8; ++column)
+        QCOMPARE(grid->model()->index(1, column).data(Qt::TextAlignmentRole).value<Qt::Alignment>(),
+                 expected[column]);
+    QVERIFY(fixture.host.messages().isEmpty());
+}
+
+void TestLedgerWindow::menusAndShortcuts_data() {
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::newRow("open") << u"文件"_qs << u"打开"_qs << QKeySequence(u"Ctrl+O"_qs);
+    QTest::newRow("save") << u"文件"_qs << u"保存"_qs << QKeySequence(u"Ctrl+S"_qs);
+    QTest::newRow("close") << u"文件"_qs << u"关闭"_qs << QKeySequence(u"Ctrl+Q"_qs);
+    QTest::newRow("select all") << u"编辑"_qs << u"全选"_qs << QKeySequence(u"Ctrl+A"_qs);
+    QTest::newRow("add") << u"编辑"_qs << u"增加记录"_qs << QKeySequence(u"Ctrl+N"_qs);
+    QTest::newRow("edit") << u"编辑"_qs << u"编辑记录"_qs << QKeySequence();
+    QTest::newRow("delete") << u"编辑"_qs << u"删除记录"_qs << QKeySequence(QKeySequence::Delete);
+    QTest::newRow("help") << u"帮助"_qs << u"帮助文件"_qs << QKeySequence();
+    QTest::newRow("about") << u"帮助"_qs << u"关于"_qs << QKeySequence();
+}
+
+void TestLedgerWindow::menusAndShortcuts() {
+    QFETCH(QString, menu);
+    QFETCH(QString, item);
+    QFETCH(QKeySequence, keys);
+    GuiFixture fixture;
+    LedgerWindow* window = openLedger(fixture);
+    QStringList titles;
+    QAction* found = nullptr;
+    for (QAction* title : window->menuBar()->actions()) {
+        titles.append(title->text());
+        if (title->text() == menu)
+            for (QAction* entry : title->menu()->actions())
+                if (entry->text() == item)
+                    found = entry;
+    }
+    QCOMPARE(titles, (QStringList{u"文件"_qs, u"编辑"_qs, u"帮助"_qs}));
+    QVERIFY(found);
+    QCOMPARE(found->shortcut(), keys);
+}
+
+void TestLedgerWindow::menuTitlesOpenFromTheKeyboard_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("menu");
+    QTest::newRow("Ctrl+F") << int(Qt::Key_F) << u"menuFile"_qs;
+    QTest::newRow("Ctrl+D") << int(Qt::Key_D) << u"menuEdit"_qs;
+    QTest::newRow("Ctrl+J") << int(Qt::Key_J) << u"menuHelp"_qs;
+}
+
+void TestLedgerWindow::menuTitlesOpenFromTheKeyboard() {
+    QFETCH(int, key);
+    QFETCH(QString, menu);
+    GuiFixture fixture;
+    LedgerWindow* window = openLedger(fixture);
+    auto* popup = window->findChild<QMenu*>(menu);
+    QTest::keyClick(gridOf(window), Qt::Key(key), Qt::ControlModifier);
+    QTRY_VERIFY(popup->isVisible());
+    popup->close();
+}
+
+void TestLedgerWindow::gridFollowsTheWindowSize_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("larger") << QSize(1100, 800);
+    QTest::newRow("designed") << QSize(1024, 712);
+    QTest::newRow("tiny") << QSize(120, 60);
+}
+
+void TestLedgerWindow::gridFollowsTheWindowSize() {
+    QFETCH(QSize, size);
+    GuiFixture fixture;
+    LedgerWindow* window = openLedger(fixture);
+    window->setMinimumSize(0, 0);
+    window->resize(size);
+    QTRY_COMPARE(window->size(), size);
+    QTableView* grid = gridOf(window);
+    QCOMPARE(grid->size(), QSize(std::max(0, size.width() - 150), std::max(0, size.height() - 85)));
+    QCOMPARE(grid->pos(), QPoint(128, 24));
+    auto* picture = GuiFixture::control<QWidget>(window, "图片框1");
+    QCOMPARE(picture->geometry(), QRect(8, 24, 112, grid->height()));
+}
+
+// The titles are the header: no selection, cursor or deletion reaches them.
+void TestLedgerWindow::titleRowIsNeverARecord() {
+    GuiFixture fixture;
+    writeLedger(ledgerPath(fixture), 5);
+    LedgerWindow* window = openLedger(fixture);
+    QTableView* grid = gridOf(window);
+    QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QVERIFY(!(grid->model()->flags(grid->model()->index(0, 1)) & Qt::ItemIsEditable));
+    QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(grid->selectionModel()->selectedIndexes().size(), 999 * 8);
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    QTest::keyClick(grid, Qt::Key_Up);
+    QCOMPARE(window->currentRow(), 1);
+
+    action(window, "actionSelectAll")->trigger();
+    fixture.host.answer(MessageAnswer::Yes);
+    QTest::keyClick(grid, Qt::Key_Delete);
+    QCOMPARE(window->sheet().rowCount(), 1);
+    QCOMPARE(grid->model()->rowCount(), 0);
+    QCOMPARE(window->sheet().cell(0, 0), QStringLiteral("序号"));
+    QCOMPARE(window->currentRow(), -1);
+    VERIFY_SCRIPT_DONE(fixture.host);
+}
+
+void TestLedgerWindow::frameClose_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("saveFails");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("OK saves and closes") << int(MessageAnswer::Ok) << false << true;
+    QTest::newRow("Cancel keeps it open") << int(MessageAnswer::Cancel) << false << false;
+    QTest::newRow("failed save keeps it open") << int(MessageAnswer::Ok) << true << false;
+}
+
+void TestLedgerWindow::frameClose() {
+    QFETCH(int, answer);
+    QFETCH(bool, saveFails);
+    QFETCH(bool, closes);
+    GuiFixture fixture;
+    QPointer<LedgerWindow> window = openLedger(fixture);
+    window->sheet().setCell(1, LedgerSheet::Serial, QStringLiteral("1"));
+    if (saveFails)
+        breakLedgerFolder(fixture);
+    fixture.host.answer(answer);
+    GuiFixture::closeFromFrame(window);
+
+    QCOMPARE(fixture.host.messages().first().text, QStringLiteral("确认要关闭此窗口？"));
+    QCOMPARE(fixture.host.messages().first().flags, 0x31);
+    QCOMPARE(fixture.host.messages().first().title, QString());
+    QCOMPARE(QFileInfo::exists(ledgerPath(fixture)), closes);
+    if (saveFails) {
+        QCOMPARE(fixture.host.messages().size(), 2);
+        QVERIFY(fixture.host.messages().last().text.startsWith(u"文件保存失败！\n"_qs));
+    }
+    if (closes)
+        QTRY_VERIFY(window.isNull());
+    else
+        QCOMPARE(fixture.windows(), QList<QWidget*>{window.data()});
+    VERIFY_SCRIPT_DONE(fixture.host);
+}
+
+void TestLedgerWindow::closeCommand_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("saveFails");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("OK saves and closes") << int(MessageAnswer::Ok) << false << true;
+    QTest::newRow("Cancel keeps it open") << int(MessageAnswer::Cancel) << false << false;
+    QTest::newRow("failed save keeps it open") << int(MessageAnswer::Ok) << true << false;
+}
+
+void TestLedgerWindow::closeCommand() {
+    QFETCH(int, answer);
+    QFETCH(bool, saveFails);
+    QFETCH(bool, closes);
+    GuiFixture fixture;
+    QPointer<LedgerWindow> window = openLedger(fixture);
+    if (saveFails)
+        breakLedgerFolder(fixture);
+    fixture.host.answer(answer);
+    action(window, "actionClose")->trigger();
+
+    const auto& messages = fixture.host.messages();
+    QCOMPARE(messages.first().text, QStringLiteral("确认要关闭？"));
+    QCOMPARE(messages.first().flags, 0x31);
+    QCOMPARE(messages.first().title, Notice);
+    // No second question from the frame's close query.
+    QCOMPARE(messages.size(), saveFails ? 2 : 1);
+    QCOMPARE(QFileInfo::exists(ledgerPath(fixture)), closes);
+    if (closes)
+        QTRY_VERIFY(window.isNull());
+    else
+        QCOMPARE(fixture.windows(), QList<QWidget*>{window.data()});
+    VERIFY_SCRIPT_DONE(fixture.host);
+}
+
+void TestLedgerWindow::saveCommand() {
+    GuiFixture fixture;
+    LedgerWindow* window = openLedger(fixture);
+    window->sheet().setCell(1, LedgerSheet::Serial, QStringLiteral("1"));
+    window->sheet().setCell(1, LedgerSheet::Remark, QStringLiteral("第一行\n第二行, \"引号\""));
+    action(window, "actionSave")->trigger();
+    const QByteArray first = readAll(ledgerPath(fixture));
+    QFile::remove(ledgerPath(fixture));
+    QTest::keyClick(gridOf(window), Qt::Key_S, Qt::ControlModifier);
+
+    QCOMPARE(fixture.host.messages().size(), 2);
+    for (const auto& message : fixture.host.messages()) {
+        QCOMPARE(message.text, QStringLiteral("文件已保存！"));
+        QCOMPARE(message.flags, 0x30);
+        QCOMPARE(message.title, Notice);
+    }
+    QCOMPARE(readAll(ledgerPath(fixture)), first);
+    LedgerSheet saved;
+    QVERIFY(LedgerFile::load(ledgerPath(fixture), saved).ok());
+    QCOMPARE(saved.rowCount(), 1000);
+    QCOMPARE(saved.cell(1, LedgerSheet::Remark), window->sheet().cell(1, LedgerSheet::Remark));
+    QCOMPARE(saved.cell(0, LedgerSheet::Remark), QStringLiteral("备注"));
+}
+
+void TestLedgerWindow::failedSaveIsReportedAndKeepsTheFile() {
+    GuiFixture fixture;
+    writeLedger(ledgerPath(fixture), 2);
+    const QByteArray before = readAll(ledgerPath(fixture));
+    LedgerWindow* window = openLedger(fixture);
+    for (int row = 1; row < 1000; ++row)
+        window->sheet().setCell(row, LedgerSheet::Product, QStringLiteral("改过的商品名称"));
+    {
+        FileSizeLimit diskFull(before.size());
+        action(window, "actionSave")->trigger();
+    }
+    QCOMPARE(fixture.host.messages().size(), 1);
+    const auto& message = fixture.host.messages().last();
+    QVERIFY2(message.text.startsWith(u"文件保存失败！\n"_qs), qPrintable(message.text));
+    QVERIFY(message.text.contains(u"磁盘可能已满"_qs));
+    QCOMPARE(message.flags, 0x30);
+    QCOMPARE(message.title, Notice);
+    QCOMPARE(readAll(ledgerPath(fixture)), before);
+    QCOMPARE(QDir(fixture.paths.ledgerDirectory()).entryList(QDir::Files).size(), 1);
+}
+
+void TestLedgerWindow::openAnotherLedger() {
+    GuiFixture fixture;
+    const QString other = ledgerPath(fixture, QStringLiteral("李四"));
+    writeLedger(other, 4, {}, QStringLiteral("酱油"));
+    const QByteArray otherBefore = readAll(other);
+    writeLedger(ledgerPath(fixture), 1);
+    LedgerWindow* window = openLedger(fixture);
+    fixture.host.chooseFile(other);
+    QTest::keyClick(gridOf(window), Qt::Key_O, Qt::ControlModifier);
+
+    QCOMPARE(fixture.host.fileDialogs().size(), 1);
+    const QList<FileFilter>& filters = fixture.host.fileDialogs().first();
+    QCOMPARE(filters.size(), 2);
+    QCOMPARE(filters[0].description, QStringLiteral("数据库文件（*.z）"));
+    QCOMPARE(filters[0].pattern, QStringLiteral("*.z"));
+    QCOMPARE(filters[1].description, QStringLiteral("全部文件（*.*）"));
+    QCOMPARE(filters[1].pattern, QStringLiteral("*.*"));
+    QCOMPARE(window->sheet().cell(4, LedgerSheet::Product), QStringLiteral("酱油4"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("张三的账目"));
+
+    action(window, "actionSave")->trigger();
+    QCOMPARE(readAll(ledgerPath(fixture)), otherBefore);
+    QCOMPARE(readAll(other), otherBefore);
+    VERIFY_SCRIPT_DONE(fixture.host);
+}
+
+void TestLedgerWindow::openRefusesWhatIsNotALedger() {
+    GuiFixture fixture;
+    LedgerWindow* window = openLedger(fixture);
+    window->sheet().setCell(1, LedgerSheet::Serial, QStringLiteral("1"));
+    const QString table = fixture.paths.userTable();
+    const QByteArray tableBefore = readAll(table);
+    fixture.host.chooseFile(table);
+    action(window, "actionOpen")->trigger();
+
+    QCOMPARE(window->sheet().rowCount(), 1000);
+    QCOMPARE(window->sheet().cell(1, LedgerSheet::Serial), QStringLiteral("1"));
+    const auto& message = fixture.host.messages().last();
+    QVERIFY2(message.text.startsWith(u"无法打开文件："_qs + QDir::toNativeSeparators(table)),
+             qPrintable(message.text));
+    QCOMPARE(message.flags, 0x30);
+    QVERIFY(!QFileInfo::exists(ledgerPath(fixture)));
+    QCOMPARE(readAll(table), tableBefore);
+    VERIFY_SCRIPT_DONE(fixture.host);
+}
+
+void TestLedgerWindow::openCancelled() {
+    GuiFixture fixture;
+    LedgerWindow* window = openLedger(fixture);
+    window->sheet().setCell(3, LedgerSheet::Product, QStringLiteral("留着"));
+    fixture.host.chooseFile(QString());
+    action(window, "actionOpen")->trigger();
+    QCOMPARE(window->sheet().cell(3, LedgerSheet::Product), QStringLiteral("留着"));
+    QVERIFY(fixture.host.messages().isEmpty());
+    VERIFY_SCRIPT_DONE(fixture.host);
+}
+
+void TestLedgerWindow::deleteRecords_data() {
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QStringList>("serialsAfter");
+    QTest::newRow("rows 3 to 5") << 3 << 5 << int(MessageAnswer::Yes)
+                                 << QStringList{u"序号"_qs, u"1"_qs, u"2"_qs, u"6"_qs, {}};
+    QTest::newRow("one cell in row 4")
+        << 4 << 4 << int(MessageAnswer::Yes)
+        << QStringList{u"序号"_qs, u"1"_qs, u"2"_qs, u"3"_qs, u"5"_qs, u"6"_qs, {}};
+    QTest::newRow("answered No") << 3 << 5 << int(MessageAnswer::No)
+                                 << QStringList{u"序号"_qs, u"1"_qs, u"2"_qs, u"3"_qs,
+                                                u"4"_qs,    u"5"_qs, u"6"_qs, {}};
+    QTest::newRow("free rows go too")
+        << 6 << 8 << int(MessageAnswer::Yes)
+        << QStringList{u"序号"_qs, u"1"_qs, u"2"_qs, u"3"_qs, u"4"_qs, u"5"_qs, {}};
+}
+
+void TestLedgerWindow::deleteRecords() {
+    QFETCH(int, first);
+    QFETCH(int, last);
+    QFETCH(int, answer);
+    QFETCH(QStringList, serialsAfter);
+    GuiFixture fixture;
+    writeLedger(ledgerPath(fixture), 6);
+    const QByteArray fileBefore = readAll(ledgerPath(fixture));
+    LedgerWindow* window = openLedger(fixture);
+    selectRows(window, first, last);
+    fixture.host.answer(answer);
+    action(window, "actionDeleteRecord")->trigger();
+
+    const auto& question = fixture.host.messages().first();
+    QCOMPARE(question.text, QStringLiteral("确认删除该条记录？"));
+    QCOMPARE(question.flags, 0x34);
+    QCOMPARE(question.title, Notice);
+    const int deleted = answer == MessageAnswer::Yes ? last - first + 1 : 0;
+    QCOMPARE(window->sheet().rowCount(), 1000 - deleted);
+    QCOMPARE(gridOf(window)->model()->rowCount(), 999 - deleted);
+    QCOMPARE(serials(window->sheet(), int(serialsAfter.size())), serialsAfter);
+    QCOMPARE(readAll(ledgerPath(fixture)), fileBefore);
+    VERIFY_SCRIPT_DONE(fixture.host);
+}
+
+void TestLedgerWindow::damagedLedgerIsKeptBeforeTheFirstSave() {
+    GuiFixture fixture;
+    const QString path = ledgerPath(fixture);
+    const QByteArray damaged = "\xEF\xBB\xBF序号,商品名称\r\n1,\"没有结束的引号\r\n";
+    writeBytes(path, damaged);
+    LedgerWindow* window = openLedger(fixture);
+
+    QCOMPARE(fixture.host.messages().size(), 1);
+    const auto& warning = fixture.host.messages().first();
+    QVERIFY2(warning.text.startsWith(u"账目文件无法读取："_qs + QDir::toNativeSeparators(path)),
+             qPrintable(warning.text));
+    QCOMPARE(warning.flags, 0x30);
+    QCOMPARE(window->sheet().rowCount(), 1000);
+    QCOMPARE(gridOf(window)->model()->headerData(0, Qt::Horizontal).toString(), u"序号"_qs);
+    QCOMPARE(readAll(path), damaged);
+
+    action(window, "actionSave")->trigger();
+    action(window, "actionSave")->trigger();
+    const QString kept = path + QStringLiteral(".无法读取-20261209-093015");
+    QCOMPARE(readAll(kept), damaged);
+    LedgerSheet saved;
+    QVERIFY(LedgerFile::load(path, saved).ok());
+    // One copy only: the second save replaces a file the program wrote itself.
+    QCOMPARE(QDir(fixture.paths.ledgerDirectory()).entryList(QDir::Files).size(), 2);
+    QCOMPARE(fixture.host.messageTexts().mid(1),
+             (QStringList{u"文件已保存！"_qs, u"文件已保存！"_qs}));
+}
+
+void TestLedgerWindow::recordWindowsOpenThroughFactories() {
+    GuiFixture fixture;
+    writeLedger(ledgerPath(fixture), 2);
+    LedgerWindow* window = openLedger(fixture);
+    QStringList opened;
+    QList<int> rows;
+    const auto factory = [&](const QString& name) {
+        return [&, name](LedgerWindow& ledger) -> QWidget* {
+            opened.append(name);
+            rows.append(ledger.currentRow());
+            auto* made = new QWidget;
+            // Modal like every window; closed again at once so the ledger takes input.
+            QTimer::singleShot(0, made, [&fixture, made] { fixture.frame.close(made); });
+            return made;
+        };
+    };
+    window->setRecordDialogFactories(
+        {factory(u"add"_qs), factory(u"edit"_qs), factory(u"totals"_qs), factory(u"about"_qs)});
+    QTableView* grid = gridOf(window);
+
+    const auto onlyLedgerOpen = [&fixture, window] {
+        return fixture.windows() == QList<QWidget*>{window};
+    };
+    QTest::keyClick(grid, Qt::Key_N, Qt::ControlModifier);
+    QTRY_VERIFY(onlyLedgerOpen());
+    QTest::mouseClick(GuiFixture::control<QPushButton>(window, "按钮1"), Qt::LeftButton);
+    QTRY_VERIFY(onlyLedgerOpen());
+    action(window, "actionAbout")->trigger();
+    QTRY_VERIFY(onlyLedgerOpen());
+    // Editing needs a row under the cursor; a double-click on a free row does nothing.
+    grid->setCurrentIndex(grid->model()->index(1, 3));
+    action(window, "actionEditRecord")->trigger();
+    QTRY_VERIFY(onlyLedgerOpen());
+    const auto doubleClick = [grid](int modelRow) {
+        const QRect cell = grid->visualRect(grid->model()->index(modelRow, 1));
+        // A double-click follows a click, as it does under the operator's hand.
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    };
+    doubleClick(0);
+    QTRY_VERIFY(onlyLedgerOpen());
+    doubleClick(5);
+    QCOMPARE(opened, (QStringList{u"add"_qs, u"totals"_qs, u"about"_qs, u"edit"_qs, u"edit"_qs}));
+    QCOMPARE(rows.mid(3), (QList<int>{2, 1}));
+}
+
+// The grid shows what the record dialogs write into the sheet, at once and consistently.
+void TestLedgerWindow::gridFollowsEveryChangeOfTheSheet() {
+    GuiFixture fixture;
+    LedgerWindow* window = openLedger(fixture);
+    QTableView* grid = gridOf(window);
+    QAbstractItemModelTester tester(grid->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    LedgerSheet& sheet = window->sheet();
+    sheet.setCell(1, LedgerSheet::Remark, QStringLiteral("两行\r\n备注"));
+    QCOMPARE(grid->model()->index(0, 7).data().toString(), QStringLiteral("两行↵备注"));
+    QCOMPARE(grid->model()->index(0, 7).data(Qt::ToolTipRole).toString(),
+             QStringLiteral("两行\r\n备注"));
+    sheet.setCell(0, LedgerSheet::Product, QStringLiteral("品名"));
+    QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("品名"));
+    QCOMPARE(sheet.appendRow(), 1000);
+    QCOMPARE(grid->model()->rowCount(), 1000);
+    sheet.removeRows(10, 500);
+    QCOMPARE(grid->model()->rowCount(), 500);
+    sheet.removeRow(0);
+    QCOMPARE(grid->model()->rowCount(), 499);
+    sheet.replaceRows(std::vector<LedgerSheet::Row>(3));
+    QCOMPARE(grid->model()->rowCount(), 2);
+    sheet.replaceRows({});
+    QCOMPARE(grid->model()->rowCount(), 0);
+    sheet.applyTitles();
+    QCOMPARE(grid->model()->headerData(7, Qt::Horizontal).toString(), QStringLiteral("备注"));
+}
+
+QTEST_MAIN(TestLedgerWindow)
+#include "test_ledgerwindow.moc"
