@@ -6,6 +6,7 @@
 #include "accounts/renameuserdialog.h"
 #include "accounts/signinwindow.h"
 #include "frame/windowstyle.h"
+#include "ledger/ledgerwindow.h"
 #include "storage/usernames.h"
 #include "ui_userlistwindow.h"
 #include "utilities/aboutwindow.h"
@@ -36,6 +37,11 @@ UserListWindow::UserListWindow(Services services, QWidget* parent)
     // Only a double-click on an item opens a ledger; one beside the items does nothing.
     connect(m_ui->列表框1, &QListWidget::itemDoubleClicked, this, &UserListWindow::openLedger);
     connectMenus();
+    // The ledger window asks this list for its user at opening and at every save.
+    m_ledgerWindowFactory = [this](const QString&) -> QWidget* {
+        return new LedgerWindow(m_services,
+                                [this] { return selectedUserName().value_or(QString()); });
+    };
 }
 
 UserListWindow::~UserListWindow() = default;

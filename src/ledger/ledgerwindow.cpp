@@ -1,5 +1,9 @@
 #include "ledger/ledgerwindow.h"
 
+#include "ledger/recorddialog.h"
+#include "ledger/totaldialog.h"
+#include "utilities/aboutwindow.h"
+
 #include "frame/windowstyle.h"
 #include "ledger/ledgerfile.h"
 #include "ledger/ledgermodel.h"
@@ -66,8 +70,27 @@ LedgerWindow::LedgerWindow(Services services, std::function<QString()> currentUs
     titles->setDefaultAlignment(Qt::AlignCenter);
     titles->setMinimumSectionSize(20);
 
+    m_factories = programDialogs();
     connectCommands();
     view->setFocus();
+}
+
+LedgerWindow::DialogFactories LedgerWindow::programDialogs() {
+    return {
+        [](LedgerWindow& window) -> QWidget* {
+            return new AddRecordDialog(window.m_services, window.m_sheet);
+        },
+        [](LedgerWindow& window) -> QWidget* {
+            const int row = window.currentRow();
+            if (!EditRecordDialog::canEdit(window.m_sheet, row))
+                return nullptr;
+            return new EditRecordDialog(window.m_services, window.m_sheet, row);
+        },
+        [](LedgerWindow& window) -> QWidget* {
+            return new TotalDialog(window.m_services, window.m_sheet);
+        },
+        [](LedgerWindow& window) -> QWidget* { return new AboutWindow(window.m_services); },
+    };
 }
 
 LedgerWindow::~LedgerWindow() = default;

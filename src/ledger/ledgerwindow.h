@@ -40,6 +40,7 @@ public:
                  QWidget* parent = nullptr);
     ~LedgerWindow() override;
 
+    // The program's own record dialogs, totals and About window; tests may put others in.
     void setRecordDialogFactories(DialogFactories factories);
 
     LedgerSheet& sheet() { return m_sheet; }
@@ -55,6 +56,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    static DialogFactories programDialogs();
     void connectCommands();
     void applyLayout();
     QString userName() const;
