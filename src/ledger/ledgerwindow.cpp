@@ -2,6 +2,7 @@
 
 #include "ledger/recorddialog.h"
 #include "ledger/totaldialog.h"
+#include "storage/usernames.h"
 #include "utilities/aboutwindow.h"
 
 #include "frame/windowstyle.h"
@@ -148,7 +149,7 @@ void LedgerWindow::created() {
     m_ui->标签1->setText(caption);
 
     const QString path = ledgerPath(userName());
-    if (QFileInfo::exists(path)) {
+    if (isSafeUserName(userName()) && QFileInfo::exists(path)) {
         Status loaded;
         {
             WaitCursor wait;
@@ -199,9 +200,11 @@ Status LedgerWindow::keepUnreadableFile(const QString& path) {
 
 Status LedgerWindow::saveLedger() {
     const QString name = userName();
-    if (name.isEmpty())
+    // A name from an old user table could point outside the ledger folder; such a ledger is
+    // never written. (The empty name is a user of its own, with the file ".z".)
+    if (!isSafeUserName(name))
         return Status::failure(
-            QStringLiteral("用户列表中没有选中的用户，不知道该保存到哪个账目文件。"));
+            QStringLiteral("用户名“%1”不能用作文件名，请先在用户列表中修改该用户名。").arg(name));
     const QString path = ledgerPath(name);
     if (!m_unreadableFile.isEmpty() && m_unreadableFile == path && QFileInfo::exists(path)) {
         if (Status kept = keepUnreadableFile(path); !kept)

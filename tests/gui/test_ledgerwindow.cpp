@@ -120,6 +120,8 @@ private Q_SLOTS:
     void closeCommand();
     void saveCommand();
     void failedSaveIsReportedAndKeepsTheFile();
+    void userNameDecidesWhereTheLedgerGoes_data();
+    void userNameDecidesWhereTheLedgerGoes();
     void openAnotherLedger();
     void openRefusesWhatIsNotALedger();
     void openCancelled();
@@ -404,6 +406,35 @@ void TestLedgerWindow::failedSaveIsReportedAndKeepsTheFile() {
     QCOMPARE(message.title, Notice);
     QCOMPARE(readAll(ledgerPath(fixture)), before);
     QCOMPARE(QDir(fixture.paths.ledgerDirectory()).entryList(QDir::Files).size(), 1);
+}
+
+void TestLedgerWindow::userNameDecidesWhereTheLedgerGoes_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("empty name: a user of its own") << QString() << true;
+    QTest::newRow("leads out of the ledger folder") << QStringLiteral("../keep") << false;
+    QTest::newRow("folder separator") << QStringLiteral("a/b") << false;
+}
+
+// A name from an old user table that is no plain file name is never read or written; the
+// file it points at stays as it was.
+void TestLedgerWindow::userNameDecidesWhereTheLedgerGoes() {
+    QFETCH(QString, user);
+    QFETCH(bool, saved);
+    GuiFixture fixture;
+    const QString outside = fixture.paths.sourceDirectory() + QStringLiteral("/keep.z");
+    writeLedger(outside, 3);
+    const QByteArray before = readAll(outside);
+    LedgerWindow* window = openLedger(fixture, user);
+    QCOMPARE(window->sheet().cell(1, LedgerSheet::Serial), QString());
+
+    action(window, "actionSave")->trigger();
+    QCOMPARE(fixture.host.messages().size(), 1);
+    QCOMPARE(fixture.host.messages().first().text.startsWith(u"文件已保存！"_qs), saved);
+    if (saved)
+        QVERIFY(QFileInfo::exists(ledgerPath(fixture, user)));
+    QCOMPARE(readAll(outside), before);
+    QCOMPARE(QDir(fixture.paths.sourceDirectory()).entryList({u"*.z"_qs}, QDir::Files).size(), 1);
 }
 
 void TestLedgerWindow::openAnotherLedger() {
