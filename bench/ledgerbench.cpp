@@ -47,7 +47,16 @@ QTextStream& out() {
     return stream;
 }
 
+// The high-water mark of this process image. ru_maxrss would not do: Linux carries it over
+// from the parent through fork and exec, so a child started by a large parent reports the
+// parent's peak. VmHWM belongs to the address space, which exec makes anew.
 long peakMemoryKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
