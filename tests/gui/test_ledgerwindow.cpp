@@ -114,10 +114,8 @@ private Q_SLOTS:
     void gridFollowsTheWindowSize_data();
     void gridFollowsTheWindowSize();
     void titleRowIsNeverARecord();
-    void frameClose_data();
-    void frameClose();
-    void closeCommand_data();
-    void closeCommand();
+    void closing_data();
+    void closing();
     void saveCommand();
     void failedSaveIsReportedAndKeepsTheFile();
     void userNameDecidesWhereTheLedgerGoes_data();
@@ -293,16 +291,25 @@ void TestLedgerWindow::titleRowIsNeverARecord() {
     VERIFY_SCRIPT_DONE(fixture.host);
 }
 
-void TestLedgerWindow::frameClose_data() {
+void TestLedgerWindow::closing_data() {
+    QTest::addColumn<bool>("byCommand");
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("saveFails");
     QTest::addColumn<bool>("closes");
-    QTest::newRow("OK saves and closes") << int(MessageAnswer::Ok) << false << true;
-    QTest::newRow("Cancel keeps it open") << int(MessageAnswer::Cancel) << false << false;
-    QTest::newRow("failed save keeps it open") << int(MessageAnswer::Ok) << true << false;
+    for (const bool byCommand : {false, true}) {
+        const char* way = byCommand ? "关闭" : "close box";
+        QTest::addRow("%s: OK saves and closes", way)
+            << byCommand << int(MessageAnswer::Ok) << false << true;
+        QTest::addRow("%s: Cancel keeps it open", way)
+            << byCommand << int(MessageAnswer::Cancel) << false << false;
+        QTest::addRow("%s: failed save keeps it open", way)
+            << byCommand << int(MessageAnswer::Ok) << true << false;
+    }
 }
 
-void TestLedgerWindow::frameClose() {
+// The close box and "关闭" ask differently, each once, and both save before closing.
+void TestLedgerWindow::closing() {
+    QFETCH(bool, byCommand);
     QFETCH(int, answer);
     QFETCH(bool, saveFails);
     QFETCH(bool, closes);
@@ -312,49 +319,19 @@ void TestLedgerWindow::frameClose() {
     if (saveFails)
         breakLedgerFolder(fixture);
     fixture.host.answer(answer);
-    GuiFixture::closeFromFrame(window);
-
-    QCOMPARE(fixture.host.messages().first().text, QStringLiteral("确认要关闭此窗口？"));
-    QCOMPARE(fixture.host.messages().first().flags, 0x31);
-    QCOMPARE(fixture.host.messages().first().title, QString());
-    QCOMPARE(QFileInfo::exists(ledgerPath(fixture)), closes);
-    if (saveFails) {
-        QCOMPARE(fixture.host.messages().size(), 2);
-        QVERIFY(fixture.host.messages().last().text.startsWith(u"文件保存失败！\n"_qs));
-    }
-    if (closes)
-        QTRY_VERIFY(window.isNull());
+    if (byCommand)
+        action(window, "actionClose")->trigger();
     else
-        QCOMPARE(fixture.windows(), QList<QWidget*>{window.data()});
-    VERIFY_SCRIPT_DONE(fixture.host);
-}
-
-void TestLedgerWindow::closeCommand_data() {
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("saveFails");
-    QTest::addColumn<bool>("closes");
-    QTest::newRow("OK saves and closes") << int(MessageAnswer::Ok) << false << true;
-    QTest::newRow("Cancel keeps it open") << int(MessageAnswer::Cancel) << false << false;
-    QTest::newRow("failed save keeps it open") << int(MessageAnswer::Ok) << true << false;
-}
-
-void TestLedgerWindow::closeCommand() {
-    QFETCH(int, answer);
-    QFETCH(bool, saveFails);
-    QFETCH(bool, closes);
-    GuiFixture fixture;
-    QPointer<LedgerWindow> window = openLedger(fixture);
-    if (saveFails)
-        breakLedgerFolder(fixture);
-    fixture.host.answer(answer);
-    action(window, "actionClose")->trigger();
+        GuiFixture::closeFromFrame(window);
 
     const auto& messages = fixture.host.messages();
-    QCOMPARE(messages.first().text, QStringLiteral("确认要关闭？"));
+    QCOMPARE(messages.first().text,
+             byCommand ? QStringLiteral("确认要关闭？") : QStringLiteral("确认要关闭此窗口？"));
     QCOMPARE(messages.first().flags, 0x31);
-    QCOMPARE(messages.first().title, Notice);
-    // No second question from the frame's close query.
+    QCOMPARE(messages.first().title, byCommand ? Notice : QString());
     QCOMPARE(messages.size(), saveFails ? 2 : 1);
+    if (saveFails)
+        QVERIFY(messages.last().text.startsWith(u"文件保存失败！\n"_qs));
     QCOMPARE(QFileInfo::exists(ledgerPath(fixture)), closes);
     if (closes)
         QTRY_VERIFY(window.isNull());
