@@ -1,5 +1,7 @@
 #pragma once
 
+#include "filesizelimit.h"
+
 #include "accounts/userlistwindow.h"
 #include "guifixture.h"
 #include "storage/recordtable.h"
@@ -8,9 +10,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 // Shared steps of the user list tests: a user table to start from, the window on it, and what
 // the list and the table hold afterwards.
@@ -77,25 +76,9 @@ inline void select(QWidget* window, int row) {
 }
 
 // While it lives no file of the process may grow, so every table write fails.
-class FileWritesFail {
+class FileWritesFail : public FileSizeLimit {
 public:
-    FileWritesFail() {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit none = m_saved;
-        none.rlim_cur = 0;
-        setrlimit(RLIMIT_FSIZE, &none);
-    }
-    ~FileWritesFail() {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_savedHandler);
-    }
-    FileWritesFail(const FileWritesFail&) = delete;
-    FileWritesFail& operator=(const FileWritesFail&) = delete;
-
-private:
-    rlimit m_saved{};
-    void (*m_savedHandler)(int) = nullptr;
+    FileWritesFail() : FileSizeLimit(0) {}
 };
 
 } // namespace userlist
