@@ -1,10 +1,9 @@
 #include "accounts/changepassworddialog.h"
 
+#include "frame/waitcursor.h"
 #include "frame/windowstyle.h"
 #include "storage/passwordstore.h"
 #include "ui_changepassworddialog.h"
-
-#include <QGuiApplication>
 
 namespace vellumar {
 
@@ -29,10 +28,11 @@ void ChangePasswordDialog::change() {
 
     // The current password is checked before the two new entries are compared. A table that
     // cannot be read holds no password, as at sign-in.
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool oldIsRight = m_passwordTable ? PasswordStore(*m_passwordTable).matches(oldPassword)
-                                            : oldPassword.isEmpty();
-    QGuiApplication::restoreOverrideCursor();
+    const bool oldIsRight = [&] {
+        WaitCursor wait;
+        return m_passwordTable ? PasswordStore(*m_passwordTable).matches(oldPassword)
+                               : oldPassword.isEmpty();
+    }();
     if (!oldIsRight) {
         m_services.host.messageBox(QStringLiteral("原始密码填写有误！"));
         return;
@@ -42,10 +42,11 @@ void ChangePasswordDialog::change() {
         return;
     }
 
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const Status written = m_passwordTable ? PasswordStore(*m_passwordTable).change(newPassword)
-                                           : Status::failure(QString());
-    QGuiApplication::restoreOverrideCursor();
+    const Status written = [&] {
+        WaitCursor wait;
+        return m_passwordTable ? PasswordStore(*m_passwordTable).change(newPassword)
+                               : Status::failure(QString());
+    }();
     if (!written) {
         m_services.host.messageBox(QStringLiteral("密码修改失败！"), MessageFlags::IconWarning);
         return;

@@ -1,11 +1,11 @@
 #include "accounts/signinwindow.h"
 
 #include "accounts/userlistwindow.h"
+#include "frame/waitcursor.h"
 #include "frame/windowstyle.h"
 #include "storage/passwordstore.h"
 #include "ui_signinwindow.h"
 
-#include <QGuiApplication>
 #include <QPainter>
 
 namespace vellumar {
@@ -38,10 +38,10 @@ void SignInWindow::signIn() {
     // The stored password is read afresh at every attempt; an unreadable table counts as one
     // without a password, so only the empty entry gets through.
     const QString typed = m_ui->编辑框1->text();
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool right =
-        m_passwordTable ? PasswordStore(*m_passwordTable).matches(typed) : typed.isEmpty();
-    QGuiApplication::restoreOverrideCursor();
+    const bool right = [&] {
+        WaitCursor wait;
+        return m_passwordTable ? PasswordStore(*m_passwordTable).matches(typed) : typed.isEmpty();
+    }();
 
     if (!right) {
         m_services.host.messageBox(QStringLiteral("登录密码错误！"), MessageFlags::IconWarning);

@@ -1,20 +1,19 @@
 #include "ledger/ledgerwindow.h"
 
-#include "ledger/recorddialog.h"
-#include "ledger/totaldialog.h"
-#include "storage/usernames.h"
-#include "utilities/aboutwindow.h"
-
+#include "frame/waitcursor.h"
 #include "frame/windowstyle.h"
 #include "ledger/ledgerfile.h"
 #include "ledger/ledgermodel.h"
+#include "ledger/recorddialog.h"
 #include "ledger/sidepicture.h"
+#include "ledger/totaldialog.h"
+#include "storage/usernames.h"
 #include "ui_ledgerwindow.h"
+#include "utilities/aboutwindow.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QResizeEvent>
 #include <QShortcut>
@@ -31,13 +30,6 @@ const QString& notice() {
 constexpr int ColumnWidths[LedgerSheet::ColumnCount] = {40, 150, 100, 50, 80, 100, 170, 220};
 
 // Shows a wait cursor while a long file operation runs.
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 } // namespace
 
@@ -144,12 +136,13 @@ QString LedgerWindow::ledgerPath(const QString& userName) const {
 }
 
 void LedgerWindow::created() {
-    const QString caption = userName() + QStringLiteral("的账目");
+    const QString name = userName();
+    const QString caption = name + QStringLiteral("的账目");
     setWindowTitle(caption);
     m_ui->标签1->setText(caption);
 
-    const QString path = ledgerPath(userName());
-    if (isSafeUserName(userName()) && QFileInfo::exists(path)) {
+    const QString path = ledgerPath(name);
+    if (isSafeUserName(name) && QFileInfo::exists(path)) {
         Status loaded;
         {
             WaitCursor wait;
@@ -206,7 +199,7 @@ Status LedgerWindow::saveLedger() {
         return Status::failure(
             QStringLiteral("用户名“%1”不能用作文件名，请先在用户列表中修改该用户名。").arg(name));
     const QString path = ledgerPath(name);
-    if (!m_unreadableFile.isEmpty() && m_unreadableFile == path && QFileInfo::exists(path)) {
+    if (m_unreadableFile == path && QFileInfo::exists(path)) {
         if (Status kept = keepUnreadableFile(path); !kept)
             return kept;
         m_unreadableFile.clear();
@@ -215,9 +208,12 @@ Status LedgerWindow::saveLedger() {
     return LedgerFile::save(path, m_sheet);
 }
 
-void LedgerWindow::reportSaveFailure(const Status& status) {
-    m_services.host.messageBox(QStringLiteral("文件保存失败！\n") + status.message(),
-                               MessageFlags::IconWarning, notice());
+bool LedgerWindow::saveOrReport() {
+    const Status saved = saveLedger();
+    if (!saved)
+        m_services.host.messageBox(QStringLiteral("文件保存失败！\n") + saved.message(),
+                                   MessageFlags::IconWarning, notice());
+    return saved.ok();
 }
 
 bool LedgerWindow::closeQuery() {
@@ -225,11 +221,8 @@ bool LedgerWindow::closeQuery() {
                                    MessageFlags::IconWarning | MessageFlags::OkCancel) !=
         MessageAnswer::Ok)
         return false;
-    if (const Status saved = saveLedger(); !saved) {
-        reportSaveFailure(saved);
-        return false; // nothing typed is lost: the window stays open
-    }
-    return true;
+    // Nothing typed is lost: when the save fails the window stays open.
+    return saveOrReport();
 }
 
 void LedgerWindow::openFile() {
@@ -252,11 +245,9 @@ void LedgerWindow::openFile() {
 }
 
 void LedgerWindow::save() {
-    if (const Status saved = saveLedger(); !saved) {
-        reportSaveFailure(saved);
-        return;
-    }
-    m_services.host.messageBox(QStringLiteral("文件已保存！"), MessageFlags::IconWarning, notice());
+    if (saveOrReport())
+        m_services.host.messageBox(QStringLiteral("文件已保存！"), MessageFlags::IconWarning,
+                                   notice());
 }
 
 void LedgerWindow::closeLedger() {
@@ -264,11 +255,8 @@ void LedgerWindow::closeLedger() {
                                    MessageFlags::IconWarning | MessageFlags::OkCancel,
                                    notice()) != MessageAnswer::Ok)
         return;
-    if (const Status saved = saveLedger(); !saved) {
-        reportSaveFailure(saved);
-        return;
-    }
-    m_services.frame.close(this);
+    if (saveOrReport())
+        m_services.frame.close(this);
 }
 
 void LedgerWindow::selectAll() {

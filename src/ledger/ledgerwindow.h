@@ -63,7 +63,8 @@ private:
     QString ledgerPath(const QString& userName) const;
     Status saveLedger();
     Status keepUnreadableFile(const QString& path);
-    void reportSaveFailure(const Status& status);
+    // Saves, or tells the operator why not; answers whether the ledger reached its file.
+    bool saveOrReport();
 
     void openFile();
     void save();

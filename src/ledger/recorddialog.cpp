@@ -1,5 +1,6 @@
 #include "ledger/recorddialog.h"
 
+#include "frame/bannerfont.h"
 #include "frame/labelalign.h"
 #include "frame/windowstyle.h"
 #include "ledger/ledgersheet.h"
@@ -9,22 +10,6 @@
 
 namespace vellumar {
 
-namespace {
-
-// A brush-script face for the banner where one is installed, else the program's CJK font.
-QFont bannerFont(const QFont& programFont) {
-    QFont font = programFont;
-    QStringList families = {QStringLiteral("AR PL UKai CN"), QStringLiteral("AR PL UKai TW"),
-                            QStringLiteral("KaiTi"), QStringLiteral("楷体")};
-    families += programFont.families();
-    font.setFamilies(families);
-    font.setPixelSize(21);
-    font.setWeight(QFont::Normal);
-    return font;
-}
-
-} // namespace
-
 RecordDialog::RecordDialog(Services services, LedgerSheet& sheet, const QString& caption,
                            const QString& confirmCaption, QWidget* parent)
     : Dialog(parent), m_services(services), m_sheet(&sheet),
@@ -33,7 +18,7 @@ RecordDialog::RecordDialog(Services services, LedgerSheet& sheet, const QString&
     applyFrameKind(this, FrameKind::Dialog);
     setWindowTitle(caption);
     m_ui->标签1->setText(caption);
-    m_ui->标签1->setFont(bannerFont(font()));
+    m_ui->标签1->setFont(bannerFont(font(), 21));
     m_ui->按钮1->setText(confirmCaption);
 
     alignLabelWith(m_ui->标签2, m_ui->编辑框1);

@@ -21,9 +21,6 @@ public:
     explicit AboutWindow(Services services, QWidget* parent = nullptr);
     ~AboutWindow() override;
 
-    // A Kai brush face for the banner where one is installed, else the program's own font.
-    static QFont bannerFont();
-
 private:
     Services m_services;
     std::unique_ptr<Ui::AboutWindow> m_ui;
