@@ -69,7 +69,7 @@ QString ledgerFileName(int records) {
 // A host that answers every question with OK and reports what it was told on stderr.
 class BenchHost final : public Host {
 public:
-    int messageBox(const QString& text, int, const QString&) override {
+    int messageBox(const QString& text, int, const QString&, const QString&) override {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
         return MessageAnswer::Ok;
     }

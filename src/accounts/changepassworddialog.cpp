@@ -18,22 +18,31 @@ ChangePasswordDialog::ChangePasswordDialog(Services services, QWidget* parent)
 
 ChangePasswordDialog::~ChangePasswordDialog() = default;
 
-void ChangePasswordDialog::created() {
-    m_passwordTable = RecordTable::open(m_services.paths.passwordTable());
-}
-
 void ChangePasswordDialog::change() {
     const QString oldPassword = m_ui->编辑框1->text();
     const QString newPassword = m_ui->编辑框2->text();
 
     // The current password is checked before the two new entries are compared. A table that
-    // cannot be read holds no password, as at sign-in.
-    const bool oldIsRight = [&] {
+    // cannot be read proves nothing, so nothing is changed.
+    Result<RecordTable> table = [&] {
         WaitCursor wait;
-        return m_passwordTable ? PasswordStore(*m_passwordTable).matches(oldPassword)
-                               : oldPassword.isEmpty();
+        return RecordTable::open(m_services.paths.passwordTable());
+    }();
+    if (!table) {
+        m_services.host.reportFailure(table.status(),
+                                      QStringLiteral("无法读取密码，密码没有修改。"));
+        return;
+    }
+    const Result<bool> oldIsRight = [&] {
+        WaitCursor wait;
+        return PasswordStore(*table).matches(oldPassword);
     }();
     if (!oldIsRight) {
+        m_services.host.reportFailure(oldIsRight.status(),
+                                      QStringLiteral("无法读取密码，密码没有修改。"));
+        return;
+    }
+    if (!*oldIsRight) {
         m_services.host.messageBox(QStringLiteral("原始密码填写有误！"));
         return;
     }
@@ -44,11 +53,10 @@ void ChangePasswordDialog::change() {
 
     const Status written = [&] {
         WaitCursor wait;
-        return m_passwordTable ? PasswordStore(*m_passwordTable).change(newPassword)
-                               : Status::failure(QString());
+        return PasswordStore(*table).change(newPassword);
     }();
     if (!written) {
-        m_services.host.messageBox(QStringLiteral("密码修改失败！"), MessageFlags::IconWarning);
+        m_services.host.reportFailure(written, QStringLiteral("密码修改失败！\n"));
         return;
     }
     m_services.host.messageBox(QStringLiteral("密码修改成功！"));

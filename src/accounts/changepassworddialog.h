@@ -2,10 +2,8 @@
 
 #include "frame/dialog.h"
 #include "frame/services.h"
-#include "storage/recordtable.h"
 
 #include <memory>
-#include <optional>
 
 namespace Ui {
 class ChangePasswordDialog;
@@ -22,14 +20,11 @@ public:
     explicit ChangePasswordDialog(Services services, QWidget* parent = nullptr);
     ~ChangePasswordDialog() override;
 
-    void created() override;
-
 private:
     void change();
 
     Services m_services;
     std::unique_ptr<Ui::ChangePasswordDialog> m_ui;
-    std::optional<RecordTable> m_passwordTable;
 };
 
 } // namespace vellumar

@@ -24,10 +24,6 @@ SignInWindow::SignInWindow(Services services, QWidget* parent)
 
 SignInWindow::~SignInWindow() = default;
 
-void SignInWindow::created() {
-    m_passwordTable = RecordTable::open(m_services.paths.passwordTable());
-}
-
 void SignInWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -35,15 +31,24 @@ void SignInWindow::paintEvent(QPaintEvent*) {
 }
 
 void SignInWindow::signIn() {
-    // The stored password is read afresh at every attempt; an unreadable table counts as one
-    // without a password, so only the empty entry gets through.
+    // The stored password is read afresh at every attempt. A table that cannot be read lets
+    // nobody in, not even with the empty entry.
     const QString typed = m_ui->编辑框1->text();
-    const bool right = [&] {
+    const Result<bool> right = [&]() -> Result<bool> {
         WaitCursor wait;
-        return m_passwordTable ? PasswordStore(*m_passwordTable).matches(typed) : typed.isEmpty();
+        Result<RecordTable> table = RecordTable::open(m_services.paths.passwordTable());
+        if (!table)
+            return table.status();
+        return PasswordStore(*table).matches(typed);
     }();
 
     if (!right) {
+        m_services.host.reportFailure(
+            right.status().prefixed(QStringLiteral("无法读取密码，所以不能登录。")), QString(),
+            MessageFlags::IconError);
+        return;
+    }
+    if (!*right) {
         m_services.host.messageBox(QStringLiteral("登录密码错误！"), MessageFlags::IconWarning);
         m_ui->编辑框1->setFocus();
         return;

@@ -2,13 +2,11 @@
 
 #include "frame/frame.h"
 #include "frame/services.h"
-#include "storage/recordtable.h"
 
 #include <QPixmap>
 #include <QWidget>
 
 #include <memory>
-#include <optional>
 
 namespace Ui {
 class SignInWindow;
@@ -25,8 +23,6 @@ public:
     explicit SignInWindow(Services services, QWidget* parent = nullptr);
     ~SignInWindow() override;
 
-    void created() override;
-
 protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -35,7 +31,6 @@ private:
 
     Services m_services;
     std::unique_ptr<Ui::SignInWindow> m_ui;
-    std::optional<RecordTable> m_passwordTable;
     QPixmap m_background;
 };
 

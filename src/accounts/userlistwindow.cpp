@@ -78,16 +78,22 @@ void UserListWindow::connectMenus() {
 void UserListWindow::created() {
     // Signing in is over once this window exists.
     m_services.frame.close(m_services.frame.find<SignInWindow>());
-    m_userTable = RecordTable::open(m_services.paths.userTable());
+    Result<RecordTable> table = RecordTable::open(m_services.paths.userTable());
+    if (!table) {
+        m_services.host.reportFailure(table.status());
+        return;
+    }
+    m_userTable = std::move(table).value();
     fill();
 }
 
 void UserListWindow::fill() {
-    if (!m_userTable)
+    const Result<QStringList> names = m_userTable->readColumn(1);
+    if (!names) {
+        m_services.host.reportFailure(names.status());
         return;
-    const int count = m_userTable->recordCount();
-    for (int record = 1; record <= count; ++record)
-        m_ui->列表框1->addItem(m_userTable->readField(record, 1));
+    }
+    m_ui->列表框1->addItems(*names);
 }
 
 bool UserListWindow::closeQuery() {
@@ -147,14 +153,8 @@ Status UserListWindow::userTableMissing() const {
 Status UserListWindow::appendUser(const QString& name) {
     if (!m_userTable)
         return userTableMissing();
-    if (Status status = m_userTable->appendRecord(); !status)
+    if (Status status = m_userTable->appendRecord({name}); !status)
         return status;
-    const int record = m_userTable->recordCount();
-    if (Status status = m_userTable->writeField(record, 1, name); !status) {
-        // A nameless record would show up as a user nobody added.
-        m_userTable->deleteRecords(record, 1);
-        return status;
-    }
     m_ui->列表框1->addItem(name);
     m_ui->列表框1->scrollToBottom();
     return Status();

@@ -10,6 +10,11 @@ QString Host::defaultTitle() {
     return QStringLiteral("Vellumar");
 }
 
+int Host::reportFailure(const Status& failure, const QString& lead, int flags,
+                        const QString& title) {
+    return messageBox(lead + failure.message(), flags, title, failure.detail());
+}
+
 double Host::toNumber(QStringView text) const {
     return textToNumber(text);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/status.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -46,9 +48,16 @@ public:
     // The title every message box carries when its caller gives none.
     static QString defaultTitle();
 
-    // Shows a message and waits for the operator; answers with a MessageAnswer value.
+    // Shows a message and waits for the operator; answers with a MessageAnswer value. The
+    // detail, when there is one, is the system's own wording of a failure: shown smaller,
+    // under the message.
     virtual int messageBox(const QString& text, int flags = MessageFlags::Ok,
-                           const QString& title = QString()) = 0;
+                           const QString& title = QString(), const QString& detail = QString()) = 0;
+
+    // Tells the operator about a failure: its sentence, after a lead of the caller's when one
+    // is given, and the system's words as the detail.
+    int reportFailure(const Status& failure, const QString& lead = QString(),
+                      int flags = MessageFlags::IconWarning, const QString& title = QString());
 
     // Lets the operator pick an existing file; nothing when the dialog was cancelled.
     virtual std::optional<QString> chooseFileToOpen(const QList<FileFilter>& filters,

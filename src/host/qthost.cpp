@@ -41,9 +41,12 @@ QWidget* ownerWindow() {
 
 } // namespace
 
-int QtHost::messageBox(const QString& text, int flags, const QString& title) {
+int QtHost::messageBox(const QString& text, int flags, const QString& title,
+                       const QString& detail) {
     QMessageBox box(iconFor(flags), title.isEmpty() ? defaultTitle() : title, text,
                     QMessageBox::NoButton, ownerWindow());
+    if (!detail.isEmpty())
+        box.setInformativeText(QStringLiteral("详细信息：") + detail);
     box.setWindowModality(Qt::ApplicationModal);
     // Short messages would otherwise make a box too narrow for its own title.
     box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 180px; }"));

@@ -8,7 +8,8 @@ namespace vellumar {
 // desktop's programs, the real file system and clock.
 class QtHost final : public Host {
 public:
-    int messageBox(const QString& text, int flags, const QString& title) override;
+    int messageBox(const QString& text, int flags, const QString& title,
+                   const QString& detail) override;
     std::optional<QString> chooseFileToOpen(const QList<FileFilter>& filters,
                                             const QString& startDirectory) override;
     bool run(const QString& commandLine) override;

@@ -1,9 +1,10 @@
 #include "ledger/ledgerfile.h"
 
+#include "storage/safefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -460,31 +461,6 @@ private:
     bool m_ok = true;
 };
 
-QString openFailure(const QFileDevice& file, const QString& path) {
-    if (!QFileInfo::exists(path))
-        return QStringLiteral("文件不存在。");
-    if (file.error() == QFileDevice::PermissionsError || !QFileInfo(path).isReadable())
-        return QStringLiteral("没有读取这个文件的权限。");
-    if (QFileInfo(path).isDir())
-        return QStringLiteral("这是一个文件夹，不是文件。");
-    return QStringLiteral("无法打开这个文件。");
-}
-
-QString saveFailure(const QSaveFile& file, const QString& path) {
-    const QString folder = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
-    switch (file.error()) {
-    case QFileDevice::OpenError:
-    case QFileDevice::PermissionsError:
-        if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
-            return QStringLiteral("保存的位置“%1”不存在，请检查程序的数据文件夹。").arg(folder);
-        return QStringLiteral("无法在“%1”中写入文件：没有写入权限，或文件名不能使用。").arg(folder);
-    case QFileDevice::RenameError:
-        return QStringLiteral("新内容已写好，但无法替换原来的文件，原文件保持不变。");
-    default:
-        return QStringLiteral("写入时出错，磁盘可能已满。原文件保持不变，请腾出空间后再保存。");
-    }
-}
-
 } // namespace
 
 Status read(QIODevice& device, LedgerSheet& sheet) {
@@ -496,10 +472,10 @@ Status read(QIODevice& device, LedgerSheet& sheet) {
     return parse(device, found, sheet);
 }
 
-Status load(const QString& path, LedgerSheet& sheet) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Status::failure(openFailure(file, path));
+Status load(const QString& path, LedgerSheet& sheet, bool followLinks) {
+    QFile file;
+    if (Status opened = openForReading(file, path, followLinks); !opened)
+        return opened;
     return read(file, sheet);
 }
 
@@ -531,22 +507,22 @@ Status write(QIODevice& device, const LedgerSheet& sheet) {
     }
     output.flush();
     if (!output.ok())
-        return Status::failure(
-            QStringLiteral("写入时出错，磁盘可能已满。原文件保持不变，请腾出空间后再保存。"));
+        return Status::failure(QStringLiteral("写入账目时出错，原文件保持不变。"),
+                               device.errorString());
     return Status();
 }
 
 Status save(const QString& path, const LedgerSheet& sheet) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Status::failure(saveFailure(file, path));
-    if (Status written = write(file, sheet); !written) {
-        file.cancelWriting();
-        return written;
+    SafeFileWriter file(path);
+    if (Status opened = file.open(); !opened)
+        return opened;
+    if (Status written = write(file.device(), sheet); !written) {
+        // The device knows what the system said; that is the truer reason.
+        const Status refused = file.writeFailure();
+        file.discard();
+        return refused.ok() ? written : refused;
     }
-    if (!file.commit())
-        return Status::failure(saveFailure(file, path));
-    return Status();
+    return file.commit();
 }
 
 } // namespace vellumar::LedgerFile

@@ -21,10 +21,13 @@ namespace vellumar {
 namespace LedgerFile {
 
 Status read(QIODevice& device, LedgerSheet& sheet);
-Status load(const QString& path, LedgerSheet& sheet);
+// With followLinks false a symbolic link is refused rather than read through: the ledgers in
+// the data folder are read only from regular files of their own.
+Status load(const QString& path, LedgerSheet& sheet, bool followLinks = true);
 
 Status write(QIODevice& device, const LedgerSheet& sheet);
-// Through QSaveFile: the old file stays whole until the new one is complete.
+// Crash-safe (SafeFileWriter): the old file stays whole until the new one is complete, and a
+// symbolic link or anything else that is not a regular file is never written through.
 Status save(const QString& path, const LedgerSheet& sheet);
 
 } // namespace LedgerFile

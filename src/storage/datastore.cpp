@@ -1,28 +1,42 @@
 #include "storage/datastore.h"
 
+#include "storage/fileerror.h"
 #include "storage/recordtable.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace vellumar {
 
 namespace {
 
 Status ensureDirectory(const QString& path) {
-    if (QFileInfo(path).isDir() || QDir().mkpath(path))
+    if (QFileInfo(path).isDir())
         return Status();
-    return Status::failure(QStringLiteral("无法创建数据文件夹“%1”。").arg(path));
+    if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0 || errno == EEXIST) {
+        if (QFileInfo(path).isDir())
+            return Status();
+        return fileFailure(FileAction::CreateFolder, path, EEXIST);
+    }
+    return fileFailure(FileAction::CreateFolder, path, errno);
 }
 
-// The password table always has record 1, whose field 1 is the password.
+// The password table always has record 1, whose field 1 is the password. A table that is
+// there is only opened, never made anew: a damaged one is reported.
 Status ensureTable(const QString& path, int emptyRecords) {
-    if (!QFileInfo::exists(path))
-        return RecordTable::create(path, emptyRecords);
-    QString error;
-    if (!RecordTable::open(path, &error))
-        return Status::failure(error);
-    return Status();
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 && errno == ENOENT) {
+        const Status created = RecordTable::create(path, emptyRecords);
+        // Another start of the program may have made it a moment ago; then it is opened.
+        if (created || !QFileInfo::exists(path))
+            return created;
+    }
+    const Result<RecordTable> table = RecordTable::open(path);
+    return table.status();
 }
 
 } // namespace

@@ -4,19 +4,26 @@
 
 namespace vellumar {
 
-bool PasswordStore::matches(const QString& typed) const {
-    return passwordMatches(m_table.readField(1, 1), typed);
+Result<bool> PasswordStore::matches(const QString& typed) const {
+    const Result<QString> stored = m_table.readField(1, 1);
+    if (!stored)
+        return stored.status();
+    return passwordMatches(*stored, typed);
 }
 
 Status PasswordStore::change(const QString& newPassword) {
     const std::optional<QString> hash = hashPassword(newPassword);
     if (!hash)
-        return Status::failure(QStringLiteral("无法生成密码摘要。"));
-    // A table that lost its only record gets it back rather than refusing the change.
-    if (m_table.recordCount() < 1)
-        if (Status status = m_table.appendRecord(); !status)
-            return status;
-    return m_table.writeField(1, 1, *hash);
+        return Status::failure(QStringLiteral("无法生成密码摘要（内存不足或加密库无法使用）。"));
+    return m_table.change([&](RecordTable::Editor& editor) -> Status {
+        // A table that lost its only record gets it back rather than refusing the change.
+        const Result<int> count = m_table.recordCount();
+        if (!count)
+            return count.status();
+        if (*count < 1)
+            return editor.appendRecord({*hash});
+        return editor.writeField(1, 1, *hash);
+    });
 }
 
 } // namespace vellumar

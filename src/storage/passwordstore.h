@@ -11,7 +11,9 @@ class PasswordStore {
 public:
     explicit PasswordStore(RecordTable& table) : m_table(table) {}
 
-    bool matches(const QString& typed) const;
+    // Whether the typed password is the stored one. A table that cannot be read is a failure,
+    // never a match: not even the empty entry gets through then.
+    Result<bool> matches(const QString& typed) const;
 
     // Stores the new password (hashed; the empty text clears it).
     Status change(const QString& newPassword);

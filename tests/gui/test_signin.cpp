@@ -1,5 +1,6 @@
 #include "accounts/signinwindow.h"
 #include "accounts/userlistwindow.h"
+#include "checks.h"
 #include "frame/application.h"
 #include "guifixture.h"
 #include "storage/passwordstore.h"
@@ -242,11 +243,9 @@ void TestSignIn::userListCloseQuery() {
 void TestSignIn::userListShowsUsersInTableOrder() {
     GuiFixture fixture;
     {
-        auto users = RecordTable::open(fixture.paths.userTable());
-        for (const QString& name : {QStringLiteral("王五"), QStringLiteral("Anna"), QString()}) {
-            users->appendRecord();
-            users->writeField(users->recordCount(), 1, name);
-        }
+        auto users = valueOf(RecordTable::open(fixture.paths.userTable()));
+        for (const QString& name : {QStringLiteral("王五"), QStringLiteral("Anna"), QString()})
+            must(users.appendRecord({name}));
     }
     typeAndClick(openSignIn(fixture), QString());
     auto* list = GuiFixture::control<QListWidget>(fixture.frame.topWindow(), "列表框1");

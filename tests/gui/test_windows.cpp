@@ -3,6 +3,7 @@
 #include "accounts/renameuserdialog.h"
 #include "accounts/signinwindow.h"
 #include "accounts/userlistwindow.h"
+#include "checks.h"
 #include "guifixture.h"
 #include "ledger/ledgerfile.h"
 #include "ledger/ledgerwindow.h"
@@ -35,9 +36,7 @@ UserListWindow* signIn(GuiFixture& fixture) {
 }
 
 void addUser(const DataPaths& paths, const QString& name) {
-    auto users = RecordTable::open(paths.userTable());
-    users->appendRecord();
-    users->writeField(users->recordCount(), 1, name);
+    must(valueOf(RecordTable::open(paths.userTable())).appendRecord({name}));
 }
 
 void trigger(QWidget* window, const char* action) {

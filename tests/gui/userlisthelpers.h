@@ -1,5 +1,6 @@
 #pragma once
 
+#include "checks.h"
 #include "filesizelimit.h"
 
 #include "accounts/userlistwindow.h"
@@ -16,11 +17,7 @@
 namespace userlist {
 
 inline QStringList tableNames(const vellumar::DataPaths& paths) {
-    QStringList names;
-    auto table = vellumar::RecordTable::open(paths.userTable());
-    for (int record = 1; table && record <= table->recordCount(); ++record)
-        names.append(table->readField(record, 1));
-    return names;
+    return valueOf(valueOf(vellumar::RecordTable::open(paths.userTable())).readColumn(1));
 }
 
 inline QStringList listNames(QWidget* window) {
@@ -32,11 +29,9 @@ inline QStringList listNames(QWidget* window) {
 }
 
 inline void writeUsers(const vellumar::DataPaths& paths, const QStringList& names) {
-    auto table = vellumar::RecordTable::open(paths.userTable());
-    for (const QString& name : names) {
-        table->appendRecord();
-        table->writeField(table->recordCount(), 1, name);
-    }
+    auto table = valueOf(vellumar::RecordTable::open(paths.userTable()));
+    for (const QString& name : names)
+        must(table.appendRecord({name}));
 }
 
 inline QString ledgerPath(const vellumar::DataPaths& paths, const QString& name) {

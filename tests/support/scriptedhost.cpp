@@ -26,8 +26,9 @@ QString ScriptedHost::problems() const {
     return all.join(QStringLiteral("; "));
 }
 
-int ScriptedHost::messageBox(const QString& text, int flags, const QString& title) {
-    m_messages.append({text, flags, title});
+int ScriptedHost::messageBox(const QString& text, int flags, const QString& title,
+                             const QString& detail) {
+    m_messages.append({text, flags, title, detail});
     if ((flags & MessageFlags::ButtonMask) == MessageFlags::Ok)
         return MessageAnswer::Ok;
     if (!m_answers.isEmpty())

@@ -16,6 +16,7 @@ public:
         QString text;
         int flags;
         QString title;
+        QString detail;
     };
 
     // Answers for the next questions (boxes with more than one button), in order. A box with
@@ -37,7 +38,8 @@ public:
     // Empty when the script was played out exactly: every answer used, no question unanswered.
     QString problems() const;
 
-    int messageBox(const QString& text, int flags, const QString& title) override;
+    int messageBox(const QString& text, int flags, const QString& title,
+                   const QString& detail) override;
     std::optional<QString> chooseFileToOpen(const QList<vellumar::FileFilter>& filters,
                                             const QString& startDirectory) override;
     bool run(const QString& commandLine) override;

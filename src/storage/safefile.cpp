@@ -1,0 +1,226 @@
+#include "storage/safefile.h"
+
+#include "storage/fileerror.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vellumar {
+
+namespace {
+
+QByteArray encoded(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+// The permissions a new file gets from this process: rw for all, less the umask.
+mode_t newFileMode() {
+    static const mode_t mode = [] {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    return mode;
+}
+
+// Makes a rename durable: the folder's entry is on the disk, not only in the cache.
+int syncFolderOf(const QString& path) {
+    const QByteArray folder = encoded(QFileInfo(path).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int rc = ::fsync(fd);
+    const int error = rc == 0 ? 0 : errno;
+    ::close(fd);
+    // Some file systems cannot sync a folder at all; the rename itself has happened.
+    return error == EINVAL ? 0 : error;
+}
+
+int renameWithoutReplacing(const QByteArray& from, const QByteArray& to) {
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without RENAME_NOREPLACE: a hard link is made only where nothing is.
+    if (::link(from.constData(), to.constData()) != 0)
+        return errno;
+    ::unlink(from.constData());
+    return 0;
+}
+
+} // namespace
+
+// The temporary file as a device: every write goes straight to the file descriptor, and the
+// first refusal is remembered with its errno.
+class SafeFileWriter::Device final : public QIODevice {
+public:
+    explicit Device(int fd) : m_fd(fd) {
+        QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    ~Device() override { closeDescriptor(); }
+
+    int fd() const { return m_fd; }
+    int error() const { return m_error; }
+    void setError(int error) {
+        if (m_error == 0)
+            m_error = error;
+    }
+    int closeDescriptor() {
+        if (m_fd < 0)
+            return 0;
+        const int rc = ::close(m_fd);
+        m_fd = -1;
+        return rc == 0 ? 0 : errno;
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        if (m_error != 0 || m_fd < 0)
+            return -1;
+        qint64 done = 0;
+        while (done < size) {
+            const ssize_t written = ::write(m_fd, data + done, static_cast<size_t>(size - done));
+            if (written < 0) {
+                if (errno == EINTR)
+                    continue;
+                setError(errno);
+                return -1;
+            }
+            done += written;
+        }
+        return done;
+    }
+
+private:
+    int m_fd;
+    int m_error = 0;
+};
+
+SafeFileWriter::SafeFileWriter(QString target, Mode mode)
+    : m_target(std::move(target)), m_mode(mode) {}
+
+SafeFileWriter::~SafeFileWriter() {
+    discard();
+}
+
+Status SafeFileWriter::open() {
+    discard();
+    const QByteArray target = encoded(m_target);
+    struct stat info {};
+    mode_t mode = newFileMode();
+    if (::lstat(target.constData(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            return fileFailure(FileAction::Write, m_target, EISDIR);
+        if (!S_ISREG(info.st_mode))
+            return notARegularFile(FileAction::Write, m_target);
+        if (m_mode == Mode::CreateNew)
+            return fileFailure(FileAction::Write, m_target, EEXIST);
+        mode = info.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return fileFailure(FileAction::Write, m_target, errno);
+    }
+
+    // A short name of its own, so a target name near the length limit still gets one.
+    QByteArray name = encoded(QFileInfo(m_target).absolutePath()) + "/.vellumar-XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0)
+        return fileFailure(FileAction::Write, m_target, errno);
+    m_temporary = QFile::decodeName(name);
+    m_device = std::make_unique<Device>(fd);
+    if (::fchmod(fd, mode) != 0) {
+        const int error = errno;
+        discard();
+        return fileFailure(FileAction::Write, m_target, error);
+    }
+    return Status();
+}
+
+QIODevice& SafeFileWriter::device() {
+    Q_ASSERT(m_device);
+    return *m_device;
+}
+
+Status SafeFileWriter::writeFailure() const {
+    if (m_device && m_device->error() != 0)
+        return fileFailure(FileAction::Write, m_target, m_device->error());
+    return Status();
+}
+
+Status SafeFileWriter::commit() {
+    if (!m_device)
+        return fileFailure(FileAction::Write, m_target, EBADF);
+    if (Status failed = writeFailure(); !failed) {
+        discard();
+        return failed;
+    }
+    int error = ::fsync(m_device->fd()) == 0 ? 0 : errno;
+    if (const int closed = m_device->closeDescriptor(); error == 0)
+        error = closed;
+    if (error != 0) {
+        discard();
+        return fileFailure(FileAction::Write, m_target, error);
+    }
+
+    const QByteArray from = encoded(m_temporary);
+    const QByteArray to = encoded(m_target);
+    if (m_mode == Mode::CreateNew) {
+        error = renameWithoutReplacing(from, to);
+    } else {
+        // The target is checked again at the last moment: rename replaces a link that appeared
+        // meanwhile rather than writing through it, but it must not replace a folder's entry
+        // or anything else the operator put there.
+        struct stat info {};
+        if (::lstat(to.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            discard();
+            return notARegularFile(FileAction::Replace, m_target);
+        }
+        error = ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+    }
+    if (error != 0) {
+        discard();
+        return fileFailure(FileAction::Replace, m_target, error);
+    }
+    m_temporary.clear();
+    m_device.reset();
+    if (const int synced = syncFolderOf(m_target); synced != 0)
+        return fileFailure(FileAction::Replace, m_target, synced);
+    return Status();
+}
+
+void SafeFileWriter::discard() {
+    m_device.reset();
+    if (!m_temporary.isEmpty()) {
+        ::unlink(encoded(m_temporary).constData());
+        m_temporary.clear();
+    }
+}
+
+Status openForReading(QFile& file, const QString& path, bool followLinks) {
+    const int flags = O_RDONLY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW);
+    const int fd = ::open(encoded(path).constData(), flags);
+    if (fd < 0)
+        return errno == ELOOP ? notARegularFile(FileAction::Read, path)
+                              : fileFailure(FileAction::Read, path, errno);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const bool folder = S_ISDIR(info.st_mode);
+        ::close(fd);
+        return folder ? fileFailure(FileAction::Read, path, EISDIR)
+                      : notARegularFile(FileAction::Read, path);
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return Status::failure(QStringLiteral("无法读取文件“%1”。").arg(path), file.errorString());
+    }
+    return Status();
+}
+
+} // namespace vellumar
