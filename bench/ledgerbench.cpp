@@ -174,7 +174,8 @@ struct OpenWindow {
     Frame frame;
     QTemporaryDir folder;
     DataPaths paths{folder.path()};
-    Services services{host, frame, paths};
+    LocalFileSystem files;
+    Services services{host, frame, paths, files};
     LedgerWindow* window = nullptr;
 };
 

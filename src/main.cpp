@@ -1,6 +1,7 @@
 #include "frame/application.h"
 #include "host/qthost.h"
 #include "storage/datapaths.h"
+#include "storage/filesystem.h"
 
 #include <QApplication>
 
@@ -8,5 +9,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     vellumar::prepareApplication(application);
     vellumar::QtHost host;
-    return vellumar::runProgram(host, vellumar::DataPaths(QCoreApplication::applicationDirPath()));
+    vellumar::LocalFileSystem files;
+    return vellumar::runProgram(host, vellumar::DataPaths(QCoreApplication::applicationDirPath()),
+                                files);
 }

@@ -69,7 +69,7 @@ void prepareApplication(QApplication& application) {
     QApplication::setWindowIcon(icon);
 }
 
-int runProgram(Host& host, const DataPaths& paths) {
+int runProgram(Host& host, const DataPaths& paths, FileSystem& files) {
     if (const Status prepared = prepareDataDirectory(paths); !prepared) {
         host.messageBox(prepared.message() +
                             QStringLiteral("\n\n为保护您的数据，程序没有改动这个文件，现在退出。"
@@ -83,7 +83,7 @@ int runProgram(Host& host, const DataPaths& paths) {
     QObject::connect(&frame, &Frame::lastWindowClosed, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     QGuiApplication::setQuitOnLastWindowClosed(false);
-    Services services{host, frame, paths};
+    Services services{host, frame, paths, files};
     frame.open(new SignInWindow(services));
     return QApplication::exec();
 }

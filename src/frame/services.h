@@ -2,17 +2,19 @@
 
 #include "host/host.h"
 #include "storage/datapaths.h"
+#include "storage/filesystem.h"
 
 namespace vellumar {
 
 class Frame;
 
 // What every window is given when it is made: the host, the frame that opens and closes
-// windows, and where the data lives.
+// windows, where the data lives and the file operations on it.
 struct Services {
     Host& host;
     Frame& frame;
     const DataPaths& paths;
+    FileSystem& files;
 };
 
 } // namespace vellumar

@@ -264,7 +264,7 @@ void TestSignIn::damagedTableStopsTheProgram() {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("not a table");
     }
-    QCOMPARE(runProgram(fixture.host, fixture.paths), 1);
+    QCOMPARE(runProgram(fixture.host, fixture.paths, fixture.files), 1);
     QCOMPARE(fixture.host.messages().size(), 1);
     QVERIFY(fixture.host.messages().first().text.contains(fixture.paths.passwordTable()));
     QCOMPARE(fixture.host.messages().first().flags, 0x10);
@@ -304,7 +304,7 @@ void TestSignIn::programEndsWithExitCodeZero() {
         }
     });
     operatorHand.start();
-    QCOMPARE(runProgram(fixture.host, fixture.paths), 0);
+    QCOMPARE(runProgram(fixture.host, fixture.paths, fixture.files), 0);
     QCOMPARE(fixture.host.messages().size(), signInFirst ? 1 : 0);
     VERIFY_SCRIPT_DONE(fixture.host);
 }

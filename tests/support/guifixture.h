@@ -1,5 +1,6 @@
 #pragma once
 
+#include "faultyfilesystem.h"
 #include "frame/frame.h"
 #include "frame/services.h"
 #include "scriptedhost.h"
@@ -25,7 +26,8 @@ public:
     ScriptedHost host;
     vellumar::Frame frame;
     vellumar::DataPaths paths;
-    vellumar::Services services{host, frame, paths};
+    FaultyFileSystem files;
+    vellumar::Services services{host, frame, paths, files};
 
     // The frame's open windows, bottom first.
     QList<QWidget*> windows() const { return frame.openWindows(); }
