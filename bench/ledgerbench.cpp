@@ -186,7 +186,7 @@ bool openLedger(OpenWindow& open, const QString& file, double& seconds) {
     PaintWatch watch;
     QElapsedTimer timer;
     timer.start();
-    open.window = new LedgerWindow(open.services, [] { return UserName; });
+    open.window = new LedgerWindow(open.services, UserName);
     open.window->grid()->viewport()->installEventFilter(&watch);
     open.frame.open(open.window);
     while (!watch.painted && timer.elapsed() < 60000)

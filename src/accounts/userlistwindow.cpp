@@ -37,10 +37,8 @@ UserListWindow::UserListWindow(Services services, QWidget* parent)
     // Only a double-click on an item opens a ledger; one beside the items does nothing.
     connect(m_ui->列表框1, &QListWidget::itemDoubleClicked, this, &UserListWindow::openLedger);
     connectMenus();
-    // The ledger window asks this list for its user at opening and at every save.
-    m_ledgerWindowFactory = [this](const QString&) -> QWidget* {
-        return new LedgerWindow(m_services,
-                                [this] { return selectedUserName().value_or(QString()); });
+    m_ledgerWindowFactory = [this](const QString& userName) -> QWidget* {
+        return new LedgerWindow(m_services, userName);
     };
 }
 

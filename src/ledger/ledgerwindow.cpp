@@ -33,9 +33,8 @@ constexpr int ColumnWidths[LedgerSheet::ColumnCount] = {40, 150, 100, 50, 80, 10
 
 } // namespace
 
-LedgerWindow::LedgerWindow(Services services, std::function<QString()> currentUserName,
-                           QWidget* parent)
-    : QMainWindow(parent), m_services(services), m_currentUserName(std::move(currentUserName)),
+LedgerWindow::LedgerWindow(Services services, QString userName, QWidget* parent)
+    : QMainWindow(parent), m_services(services), m_userName(std::move(userName)),
       m_ui(std::make_unique<Ui::LedgerWindow>()) {
     m_ui->setupUi(this);
     applyFrameKind(this, FrameKind::Resizable);
@@ -128,7 +127,7 @@ int LedgerWindow::currentRow() const {
 }
 
 QString LedgerWindow::userName() const {
-    return m_currentUserName ? m_currentUserName() : QString();
+    return m_userName;
 }
 
 QString LedgerWindow::ledgerPath(const QString& userName) const {

@@ -21,8 +21,8 @@ namespace vellumar {
 class LedgerModel;
 
 // One account holder's ledger: the grid of goods records, the file commands that load and save
-// it, and the doors to the record dialogs. The window names no user of its own: the user's
-// name is asked for at opening and again at every save, from the user list's selection.
+// it, and the doors to the record dialogs. The holder is given when the window is made and
+// stays the same while it is open.
 class LedgerWindow final : public QMainWindow, public WindowHandlers {
     Q_OBJECT
 
@@ -36,8 +36,8 @@ public:
         Factory about;
     };
 
-    LedgerWindow(Services services, std::function<QString()> currentUserName,
-                 QWidget* parent = nullptr);
+    // The window of one account holder's ledger, named when it is opened.
+    LedgerWindow(Services services, QString userName, QWidget* parent = nullptr);
     ~LedgerWindow() override;
 
     // The program's own record dialogs, totals and About window; tests may put others in.
@@ -79,7 +79,7 @@ private:
     void openFrom(const Factory& factory);
 
     Services m_services;
-    std::function<QString()> m_currentUserName;
+    const QString m_userName;
     std::unique_ptr<Ui::LedgerWindow> m_ui;
     LedgerSheet m_sheet;
     LedgerModel* m_model = nullptr;

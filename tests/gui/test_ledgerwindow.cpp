@@ -28,7 +28,7 @@ const QString Notice = QStringLiteral("提示");
 using Cells = QList<QStringList>;
 
 LedgerWindow* openLedger(GuiFixture& fixture, const QString& user = User) {
-    auto* window = new LedgerWindow(fixture.services, [user] { return user; });
+    auto* window = new LedgerWindow(fixture.services, user);
     fixture.frame.open(window);
     // Keyboard shortcuts reach the active window only.
     window->activateWindow();

@@ -94,7 +94,7 @@ const QList<WindowDesign>& designs() {
          true,
          true,
          [](GuiFixture& f, UserListWindow&, LedgerSheet&) {
-             return new LedgerWindow(f.services, [] { return QStringLiteral("张三"); });
+             return new LedgerWindow(f.services, QStringLiteral("张三"));
          }},
         {"增加记录",
          {395, 297},
