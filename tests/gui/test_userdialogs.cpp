@@ -193,6 +193,22 @@ void TestUserDialogs::addUser_data() {
     QTest::newRow("dots inside a name are fine")
         << users << QStringLiteral("A.B..") << (users + QStringList{QStringLiteral("A.B..")})
         << QString() << -1;
+    // The ledger file name "name.z" must fit the folder's 255 bytes; a Chinese character
+    // takes three of them.
+    QTest::newRow("longest Latin name")
+        << users << QString(253, u'n') << (users + QStringList{QString(253, u'n')}) << QString()
+        << -1;
+    QTest::newRow("Latin name one too long")
+        << users << QString(254, u'n') << users << invalid << -1;
+    QTest::newRow("longest Chinese name")
+        << users << QString(84, QChar(u'长')) << (users + QStringList{QString(84, QChar(u'长'))})
+        << QString() << -1;
+    QTest::newRow("Chinese name one too long")
+        << users << QString(85, QChar(u'长')) << users << invalid << -1;
+    // A ledger left behind under the name is never handed to a new user.
+    QTest::newRow("ledger file without a user")
+        << users << QStringLiteral("遗留") << users << QStringLiteral("账本文件夹里已经有一个文件")
+        << -1;
 }
 
 void TestUserDialogs::addUser() {
@@ -202,19 +218,18 @@ void TestUserDialogs::addUser() {
     QFETCH(QString, message);
     QFETCH(int, selected);
     GuiFixture fixture;
+    writeLedger(fixture.paths, QStringLiteral("遗留"));
     UserListWindow* list = openUserList(fixture, users);
     auto* dialog = openDialog<AddUserDialog>(fixture, list);
-    typeInto(box(dialog, "编辑框1"), typed);
+    putInto(box(dialog, "编辑框1"), typed);
     QTest::mouseClick(button(dialog, "按钮1"), Qt::LeftButton);
 
     QCOMPARE(listNames(list), after);
     QCOMPARE(tableNames(fixture.paths), after);
-    QCOMPARE(texts(fixture.host), message.isEmpty() ? QStringList() : QStringList{message});
-    if (!message.isEmpty()) {
-        QCOMPARE(fixture.host.messages().first().flags, 0);
-        QCOMPARE(fixture.host.messages().first().title, QString());
-    }
+    checkMessage(fixture.host, message);
     QCOMPARE(list->selectedPosition().value_or(-1), selected);
+    // A file left behind is never moved or changed on the way.
+    QCOMPARE(ledgerContent(fixture.paths, QStringLiteral("遗留")), QByteArray("ledger of 遗留"));
     // The dialog closes after every confirmation, added or refused.
     QCOMPARE(fixture.windows(), QList<QWidget*>{list});
     // Nothing reaches the disk outside the ledger folder.
@@ -255,8 +270,8 @@ void TestUserDialogs::addUserRefusedByTable() {
         FileWritesFail failing;
         QTest::mouseClick(button(dialog, "按钮1"), Qt::LeftButton);
     }
-    QCOMPARE(fixture.host.messages().size(), 1);
-    QCOMPARE(fixture.host.messages().first().flags, 0x30);
+    checkMessage(fixture.host, QStringLiteral("用户没有添加。"));
+    QVERIFY(!fixture.host.messages().first().detail.isEmpty());
     QCOMPARE(listNames(list), QStringList{QStringLiteral("甲")});
     QCOMPARE(tableNames(fixture.paths), QStringList{QStringLiteral("甲")});
 }
@@ -265,6 +280,8 @@ void TestUserDialogs::renameUser_data() {
     QTest::addColumn<QStringList>("ledgers"); // names with a saved ledger before the rename
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QStringList>("after");
+    // The one message shown, if any: the program's own words exactly, or the start of a failure
+    // report (which carries the warning icon).
     QTest::addColumn<QString>("message");
     // Ledger files afterwards: name -> whose records it holds.
     QTest::addColumn<QStringList>("ledgerFiles");
@@ -276,6 +293,7 @@ void TestUserDialogs::renameUser_data() {
                   wu = QStringLiteral("戊");
     const QString exists = QStringLiteral("此用户已存在！");
     const QString invalid = QStringLiteral("用户名无效！");
+    const QString orphan = QStringLiteral("账本文件夹里已经有一个文件");
     QTest::newRow("ledger moves with the name")
         << QStringList{jia, yi} << ding << QStringList{jia, ding, bing} << QString()
         << QStringList{jia, ding} << QStringList{jia, yi};
@@ -290,9 +308,12 @@ void TestUserDialogs::renameUser_data() {
     QTest::newRow("another user's name without ledgers is refused")
         << QStringList() << bing << QStringList{jia, yi, bing} << exists << QStringList()
         << QStringList();
-    QTest::newRow("an existing ledger file is never overwritten")
-        << QStringList{yi, wu} << wu << QStringList{jia, yi, bing} << exists << QStringList{yi, wu}
+    QTest::newRow("a ledger file without a user is never taken over")
+        << QStringList{yi, wu} << wu << QStringList{jia, yi, bing} << orphan << QStringList{yi, wu}
         << QStringList{yi, wu};
+    QTest::newRow("a name too long for a file name")
+        << QStringList{yi} << QString(86, QChar(u'长')) << QStringList{jia, yi, bing} << invalid
+        << QStringList{yi} << QStringList{yi};
     QTest::newRow("folder in the name")
         << QStringList{yi} << QStringLiteral("../丁") << QStringList{jia, yi, bing} << invalid
         << QStringList{yi} << QStringList{yi};
@@ -321,15 +342,13 @@ void TestUserDialogs::renameUser() {
         openUserList(fixture, {QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")});
     select(list, 1);
     auto* dialog = openDialog<RenameUserDialog>(fixture, list);
-    typeInto(box(dialog, "编辑框1"), typed);
+    putInto(box(dialog, "编辑框1"), typed);
     QTest::mouseClick(button(dialog, "按钮1"), Qt::LeftButton);
 
     QCOMPARE(listNames(list), after);
     QCOMPARE(tableNames(fixture.paths), after);
     QCOMPARE(list->selectedPosition(), std::optional<int>(1));
-    QCOMPARE(texts(fixture.host), message.isEmpty() ? QStringList() : QStringList{message});
-    if (!message.isEmpty())
-        QCOMPARE(fixture.host.messages().first().flags, 0);
+    checkMessage(fixture.host, message);
     // A refused name leaves the dialog open for another try.
     QCOMPARE(fixture.windows().size(), message.isEmpty() ? 1 : 2);
 
@@ -368,7 +387,7 @@ void TestUserDialogs::renameWhenLedgerCannotMove() {
     select(list, 0);
     auto* dialog = openDialog<RenameUserDialog>(fixture, list);
     typeInto(box(dialog, "编辑框1"), QStringLiteral("乙"));
-    fixture.host.failFileOperations(true);
+    fixture.files.fail(FaultyFileSystem::Operation::Rename);
     QTest::mouseClick(button(dialog, "按钮1"), Qt::LeftButton);
 
     // The user keeps the name its ledger is filed under.
@@ -391,8 +410,7 @@ void TestUserDialogs::renameRefusedByTablePutsLedgerBack() {
         FileWritesFail failing;
         QTest::mouseClick(button(dialog, "按钮1"), Qt::LeftButton);
     }
-    QCOMPARE(fixture.host.messages().size(), 1);
-    QVERIFY(fixture.host.messages().first().text.contains(QStringLiteral("用户列表没有改动")));
+    checkMessage(fixture.host, QStringLiteral("用户名没有修改。"));
     QCOMPARE(listNames(list), QStringList{QStringLiteral("甲")});
     QCOMPARE(tableNames(fixture.paths), QStringList{QStringLiteral("甲")});
     QCOMPARE(ledgerContent(fixture.paths, QStringLiteral("甲")), QByteArray("ledger of 甲"));

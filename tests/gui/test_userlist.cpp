@@ -207,7 +207,8 @@ void TestUserList::deleteRefusedByTableChangesNothing() {
         menuItem(window, "actionDeleteUser")->trigger();
     }
     QCOMPARE(fixture.host.messages().size(), 2);
-    QVERIFY(fixture.host.messages().last().text.contains(QStringLiteral("用户列表没有改动")));
+    QVERIFY(fixture.host.messages().last().text.startsWith(QStringLiteral("用户“乙”没有删除。")));
+    QVERIFY(!fixture.host.messages().last().detail.isEmpty());
     QCOMPARE(fixture.host.messages().last().flags, 0x30);
     QCOMPARE(listNames(window), users);
     QCOMPARE(tableNames(fixture.paths), users);

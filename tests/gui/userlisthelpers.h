@@ -57,6 +57,32 @@ inline void typeInto(QLineEdit* box, const QString& text) {
     box->insert(text);
 }
 
+// Puts the text into the box as it stands, past the box's own length cap, to reach the check
+// behind the cap.
+inline void putInto(QLineEdit* box, const QString& text) {
+    box->setFocus();
+    box->setText(text);
+}
+
+// The one message a change of the users showed, if any: the program's own words exactly, with
+// no icon; anything else is the start of a failure report, with the warning icon.
+inline void checkMessage(const ScriptedHost& host, const QString& expected) {
+    if (expected.isEmpty()) {
+        QCOMPARE(host.messageTexts(), QStringList());
+        return;
+    }
+    QCOMPARE(host.messages().size(), 1);
+    const ScriptedHost::Message& shown = host.messages().first();
+    if (expected == u"此用户已存在！" || expected == u"用户名无效！") {
+        QCOMPARE(shown.text, expected);
+        QCOMPARE(shown.flags, 0);
+    } else {
+        QVERIFY2(shown.text.startsWith(expected), qPrintable(shown.text));
+        QCOMPARE(shown.flags, 0x30);
+    }
+    QCOMPARE(shown.title, QString());
+}
+
 inline vellumar::UserListWindow* openUserList(GuiFixture& fixture, const QStringList& users = {}) {
     writeUsers(fixture.paths, users);
     auto* window = new vellumar::UserListWindow(fixture.services);
