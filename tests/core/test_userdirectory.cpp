@@ -2,6 +2,7 @@
 #include "checks.h"
 #include "filesizelimit.h"
 #include "storage/datastore.h"
+#include "userbooks.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -15,6 +16,7 @@
 #include <optional>
 
 using namespace vellumar;
+using namespace userbooks;
 
 namespace {
 
@@ -72,48 +74,10 @@ QByteArray ledgerOf(const QString& owner) {
     return "ledger of " + owner.toUtf8();
 }
 
-// Everything the books consist of: the users in table order, every entry of the ledger folder
-// with what it holds, and the notes still open. Two states are equal when these texts are.
-QString describe(const QStringList& users, QStringList files, int notes = 0) {
-    files.sort();
-    QString text = QStringLiteral("users: ") + users.join(u'|') + QStringLiteral("; files: ") +
-                   files.join(QStringLiteral(", "));
-    if (notes)
-        text += QStringLiteral("; notes: %1").arg(notes);
-    return text;
-}
-
-QString describeDisk(const DataPaths& paths) {
-    RecordTable table = valueOf(RecordTable::open(paths.userTable()));
-    QStringList files;
-    const QFileInfoList entries =
-        QDir(paths.ledgerDirectory())
-            .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QFileInfo& entry : entries) {
-        QString content;
-        if (entry.isSymLink()) {
-            content = QStringLiteral("link");
-        } else if (entry.isDir()) {
-            content = QStringLiteral("folder");
-        } else {
-            QFile file(entry.filePath());
-            if (file.open(QIODevice::ReadOnly))
-                content = QString::fromUtf8(file.readAll());
-        }
-        files.append(entry.fileName() + u'=' + content);
-    }
-    return describe(valueOf(table.readColumn(1)), files,
-                    static_cast<int>(valueOf(table.notes()).size()));
-}
-
 // The files part of a description.
 QString filesOf(const QString& description) {
     return description.section(QStringLiteral("; files: "), 1)
         .section(QStringLiteral("; notes"), 0, 0);
-}
-
-QStringList tableUsers(const DataPaths& paths) {
-    return valueOf(valueOf(RecordTable::open(paths.userTable())).readColumn(1));
 }
 
 // "甲" for a ledger file of 甲 holding 甲's records; "丁=乙" for 丁.z holding 乙's.
