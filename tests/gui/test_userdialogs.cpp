@@ -5,6 +5,7 @@
 #include "guifixture.h"
 #include "storage/passwordhash.h"
 #include "storage/passwordstore.h"
+#include "tablefaults.h"
 #include "userlisthelpers.h"
 #include "utilities/aboutwindow.h"
 
@@ -84,6 +85,8 @@ private Q_SLOTS:
     void addUser();
     void addUserWithEnterAndCancel();
     void addUserRefusedByTable();
+    void nameBoxIsCappedInFileNameBytes_data();
+    void nameBoxIsCappedInFileNameBytes();
     void renameUser_data();
     void renameUser();
     void renameCancelChangesNothing();
@@ -92,6 +95,8 @@ private Q_SLOTS:
     void changePassword_data();
     void changePassword();
     void passwordWriteFailureIsReported();
+    void unreadablePasswordChangesNothing_data();
+    void unreadablePasswordChangesNothing();
     void aboutWindowTexts();
 };
 
@@ -274,6 +279,48 @@ void TestUserDialogs::addUserRefusedByTable() {
     QVERIFY(!fixture.host.messages().first().detail.isEmpty());
     QCOMPARE(listNames(list), QStringList{QStringLiteral("甲")});
     QCOMPARE(tableNames(fixture.paths), QStringList{QStringLiteral("甲")});
+}
+
+void TestUserDialogs::nameBoxIsCappedInFileNameBytes_data() {
+    QTest::addColumn<bool>("add");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("typed"); // one Latin letter is typed with the keyboard
+    QTest::addColumn<QString>("after");
+    const QString latin = QString(253, u'n'), chinese = QString(84, QChar(u'长'));
+    for (const bool add : {true, false}) {
+        const char* dialog = add ? "add: " : "rename: ";
+        // "name.z" fits the folder's 255 bytes; a Chinese character takes three of them.
+        QTest::addRow("%sLatin at the cap", dialog) << add << latin << "n" << latin;
+        QTest::addRow("%sChinese at the cap", dialog) << add << chinese << "长" << chinese;
+        QTest::addRow("%sa letter still fits after the Chinese", dialog)
+            << add << chinese << "n" << chinese + u'n';
+        QTest::addRow("%sa Chinese character no longer fits", dialog)
+            << add << latin.left(251) << "长" << latin.left(251);
+        QTest::addRow("%sa Chinese character just fits", dialog)
+            << add << latin.left(250) << "长" << latin.left(250) + u'长';
+        QTest::addRow("%sa pasted name too long is refused whole", dialog)
+            << add << QString() << QString(86, QChar(u'长')) << QString();
+    }
+}
+
+void TestUserDialogs::nameBoxIsCappedInFileNameBytes() {
+    QFETCH(bool, add);
+    QFETCH(QString, before);
+    QFETCH(QString, typed);
+    QFETCH(QString, after);
+    GuiFixture fixture;
+    UserListWindow* list = openUserList(fixture, {QStringLiteral("甲")});
+    select(list, 0);
+    QWidget* dialog = add ? static_cast<QWidget*>(openDialog<AddUserDialog>(fixture, list))
+                          : openDialog<RenameUserDialog>(fixture, list);
+    QLineEdit* name = box(dialog, "编辑框1");
+    name->setText(before);
+    name->end(false);
+    if (typed == u"n")
+        QTest::keyClick(name, Qt::Key_N);
+    else
+        name->insert(typed);
+    QCOMPARE(name->text(), after);
 }
 
 void TestUserDialogs::renameUser_data() {
@@ -503,6 +550,41 @@ void TestUserDialogs::passwordWriteFailureIsReported() {
     QCOMPARE(fixture.host.messages().first().flags, 0x30);
     QCOMPARE(fixture.windows().size(), 2);
     QCOMPARE(storedPassword(fixture.paths), before);
+}
+
+void TestUserDialogs::unreadablePasswordChangesNothing_data() {
+    addTableFaultRows(true);
+}
+
+// With no password set the empty old-password box passes; a table that cannot be read must
+// not pass for one without a password.
+void TestUserDialogs::unreadablePasswordChangesNothing() {
+    QFETCH(int, fault);
+    GuiFixture fixture;
+    storePassword(fixture.paths, QString());
+    UserListWindow* list = openUserList(fixture);
+    list->findChild<QAction*>(QStringLiteral("actionChangePassword"))->trigger();
+    QWidget* dialog = fixture.frame.topWindow();
+    typeInto(box(dialog, "编辑框2"), QStringLiteral("new"));
+    typeInto(box(dialog, "编辑框3"), QStringLiteral("new"));
+    {
+        const TableFault broken(fixture.paths.passwordTable(), TableFault::Kind(fault));
+        QTest::mouseClick(button(dialog, "按钮1"), Qt::LeftButton);
+        QVERIFY(broken.untouched());
+    }
+    QCOMPARE(texts(fixture.host).size(), 1);
+    QVERIFY2(texts(fixture.host).first().startsWith(QStringLiteral("无法读取密码，密码没有修改。")),
+             qPrintable(texts(fixture.host).first()));
+    QVERIFY(texts(fixture.host).first().contains(QStringLiteral("liebiao1.edb")));
+    QCOMPARE(fixture.host.messages().first().flags, 0x30);
+    QCOMPARE(fixture.windows().size(), 2);
+    QCOMPARE(box(dialog, "编辑框3")->text(), QStringLiteral("new"));
+    QCOMPARE(storedPassword(fixture.paths), QString());
+
+    // Once the table can be read again, the same entries change it.
+    QTest::mouseClick(button(dialog, "按钮1"), Qt::LeftButton);
+    QCOMPARE(texts(fixture.host).last(), QStringLiteral("密码修改成功！"));
+    QVERIFY(passwordMatches(storedPassword(fixture.paths), QStringLiteral("new")));
 }
 
 void TestUserDialogs::aboutWindowTexts() {
