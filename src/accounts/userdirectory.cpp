@@ -1,5 +1,6 @@
 #include "accounts/userdirectory.h"
 
+#include "storage/fileerror.h"
 #include "storage/usernames.h"
 
 #include <QDir>
@@ -120,13 +121,10 @@ QString UserDirectory::asidePath(const QString& asideName) const {
     return m_paths.ledgerDirectory() + u'/' + asideName;
 }
 
-Result<bool> UserDirectory::hasLedger(const QString& name) const {
+Result<FileSystem::Kind> UserDirectory::ledgerKind(const QString& name) const {
     if (!isValidName(name))
-        return false;
-    const Result<FileSystem::Kind> kind = m_files.kind(ledgerPath(name));
-    if (!kind)
-        return kind.status();
-    return *kind != FileSystem::Kind::Missing;
+        return FileSystem::Kind::Missing;
+    return m_files.kind(ledgerPath(name));
 }
 
 Status UserDirectory::reload() {
@@ -192,7 +190,7 @@ UserChange UserDirectory::checkNewName(const QString& name) const {
     if (*kind != FileSystem::Kind::Missing)
         return UserChange::failed(Status::failure(
             QStringLiteral("账本文件夹里已经有一个文件“%1”，但没有哪个用户叫“%2”。为了不让"
-                           "这个名字的用户接手不属于他的账目，现在不能使用这个名字。\n\n请先查看"
+                           "这个名字的用户接手别人的账目，现在不能使用这个名字。\n\n请先查看"
                            "这个文件：需要时把它移到别处或删除，然后再试。")
                 .arg(shown(path), name)));
     return UserChange();
@@ -221,15 +219,16 @@ UserChange UserDirectory::rename(int position, const QString& newName) {
         return UserChange();
     if (UserChange checked = checkNewName(newName); !checked)
         return checked;
-    const Result<bool> moves = hasLedger(oldName);
-    if (!moves)
-        return UserChange::failed(moves.status().prefixed(QStringLiteral("用户名没有修改。")));
+    // Whatever has the user's ledger name moves with the user; it is nobody else's.
+    const Result<FileSystem::Kind> ledger = ledgerKind(oldName);
+    if (!ledger)
+        return UserChange::failed(ledger.status().prefixed(QStringLiteral("用户名没有修改。")));
 
     const int record = position + 1;
     const auto writeName = [&](RecordTable::Editor& editor) {
         return editor.writeField(record, 1, newName);
     };
-    if (!*moves) {
+    if (*ledger == FileSystem::Kind::Missing) {
         // A user whose ledger was never saved: only the record changes.
         if (Status renamed = transaction(writeName); !renamed)
             return UserChange::failed(renamed.prefixed(QStringLiteral("用户名没有修改。")));
@@ -280,15 +279,20 @@ UserChange UserDirectory::remove(int position) {
         return UserChange::failed(noSuchUser());
     const QString name = m_users[position];
     const QString notDeleted = QStringLiteral("用户“%1”没有删除。").arg(name);
-    const Result<bool> moves = hasLedger(name);
-    if (!moves)
-        return UserChange::failed(moves.status().prefixed(notDeleted));
+    const Result<FileSystem::Kind> kind = ledgerKind(name);
+    if (!kind)
+        return UserChange::failed(kind.status().prefixed(notDeleted));
+    // A folder or a device under the ledger's name is no ledger, and deleting a user never
+    // deletes anything else.
+    if (*kind == FileSystem::Kind::Directory || *kind == FileSystem::Kind::Other)
+        return UserChange::failed(
+            notARegularFile(FileAction::Remove, ledgerPath(name)).prefixed(notDeleted));
 
     const int record = position + 1;
     const auto deleteRecord = [&](RecordTable::Editor& editor) {
         return editor.deleteRecords(record, 1);
     };
-    if (!*moves) {
+    if (*kind == FileSystem::Kind::Missing) {
         if (Status removed = transaction(deleteRecord); !removed)
             return UserChange::failed(removed.prefixed(notDeleted));
         m_users.removeAt(position);
@@ -310,8 +314,8 @@ UserChange UserDirectory::remove(int position) {
     const QString asideFile = asidePath(aside.asideName);
     if (Status moved = m_files.rename(ledger, asideFile); !moved) {
         (void)dropNote(*asideNote);
-        return UserChange::failed(moved.prefixed(
-            QStringLiteral("用户“%1”没有删除，因为他的账本文件无法删除：").arg(name)));
+        return UserChange::failed(
+            moved.prefixed(QStringLiteral("用户“%1”没有删除，因为其账本文件无法删除：").arg(name)));
     }
 
     Pending discard;
@@ -334,7 +338,7 @@ UserChange UserDirectory::remove(int position) {
     if (!removed) {
         if (Status back = m_files.rename(asideFile, ledger); !back)
             return UserChange::failed(Status::failure(
-                QStringLiteral("%1\n\n用户“%2”没有删除，但他的账本文件暂时放在了“%3”，没能放回"
+                QStringLiteral("%1\n\n用户“%2”没有删除，但其账本文件暂时放在了“%3”，没能放回"
                                "原处；程序下次启动时会把它放回去。")
                     .arg(removed.message(), name, shown(asideFile)),
                 removed.detail()));
@@ -347,7 +351,7 @@ UserChange UserDirectory::remove(int position) {
     const QString deletedBut = QStringLiteral("用户“%1”已经删除，但").arg(name);
     if (Status gone = m_files.remove(asideFile); !gone)
         return UserChange::failed(gone.prefixed(
-            deletedBut + QStringLiteral("他的账本文件没能删掉；程序下次启动时会再试。")));
+            deletedBut + QStringLiteral("其账本文件没能删掉；程序下次启动时会再试。")));
     if (Status dropped = dropNote(discardNote); !dropped)
         return UserChange::failed(dropped.prefixed(
             deletedBut + QStringLiteral("用户表中一条待办记录没能清除；程序下次启动时会再试。")));
@@ -428,7 +432,7 @@ Status UserDirectory::settleRemove(const Pending& pending) {
         return atLedger.status();
     if (*atLedger != FileSystem::Kind::Missing) {
         m_warnings.append(Status::failure(
-            QStringLiteral("删除用户“%1”时程序被中断了。用户没有删除；他的账本“%2”还在，另有一份"
+            QStringLiteral("删除用户“%1”时程序被中断了。用户没有删除；其账本“%2”还在，另有一份"
                            "旧账本放在“%3”。请查看这两个文件，需要时把旧的合并进来或删除它。")
                 .arg(pending.name, shown(ledger), shown(asideFile))));
         return dropNote(pending.id);
@@ -448,7 +452,7 @@ Status UserDirectory::settleDiscard(const Pending& pending) {
         if (Status gone = m_files.remove(asideFile); !gone) {
             // The users are final; a leftover file does not keep anyone from working.
             m_warnings.append(gone.prefixed(
-                QStringLiteral("用户“%1”已经删除，但他的账本文件没能删掉：").arg(pending.name)));
+                QStringLiteral("用户“%1”已经删除，但其账本文件没能删掉：").arg(pending.name)));
             return Status();
         }
     }

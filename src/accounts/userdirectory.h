@@ -110,10 +110,10 @@ private:
     Status dropNote(qint64 id);
 
     UserChange checkNewName(const QString& name) const;
-    // Whether something (a ledger, or anything else) has the user's ledger file name. An old
-    // table may hold a name that cannot be a file name in the ledger folder; such a user has no
-    // ledger, and no file is ever touched on their behalf.
-    Result<bool> hasLedger(const QString& name) const;
+    // What has the user's ledger file name, Missing when nothing has. An old table may hold a
+    // name that cannot be a file name in the ledger folder; such a user has no ledger, and no
+    // file is ever touched on their behalf.
+    Result<FileSystem::Kind> ledgerKind(const QString& name) const;
     QString ledgerPath(const QString& name) const;
     QString asidePath(const QString& asideName) const;
 

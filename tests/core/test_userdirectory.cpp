@@ -80,13 +80,17 @@ QString filesOf(const QString& description) {
         .section(QStringLiteral("; notes"), 0, 0);
 }
 
-// "甲" for a ledger file of 甲 holding 甲's records; "丁=乙" for 丁.z holding 乙's.
+// "甲" for a ledger file of 甲 holding 甲's records; "丁=乙" for 丁.z holding 乙's; "丁/" for a
+// folder named 丁.z.
 QStringList ledgerFiles(const QStringList& entries) {
     QStringList files;
     for (const QString& entry : entries) {
         const QStringList parts = entry.split(u'=');
         const QString owner = parts.value(1, parts[0]);
-        files.append(parts[0] + QStringLiteral(".z=") + QString::fromUtf8(ledgerOf(owner)));
+        if (entry.endsWith(u'/'))
+            files.append(entry.chopped(1) + QStringLiteral(".z=folder"));
+        else
+            files.append(parts[0] + QStringLiteral(".z=") + QString::fromUtf8(ledgerOf(owner)));
     }
     return files;
 }
@@ -128,7 +132,12 @@ struct Books {
     }
 
     // "丁" writes 丁's ledger as 丁.z; "丁=乙" writes 乙's ledger as 丁.z.
+    // "丁/" makes a folder named 丁.z.
     void writeLedger(const QString& entry) {
+        if (entry.endsWith(u'/')) {
+            QVERIFY(QDir().mkdir(ledgerPath(entry.chopped(1))));
+            return;
+        }
         const QStringList parts = entry.split(u'=');
         QFile file(ledgerPath(parts[0]));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -250,6 +259,12 @@ void TestUserDirectory::changes_data() {
     QTest::newRow("delete a user who never saved")
         << QStringList{jia} << "remove" << 1 << QString() << none << QString()
         << QStringList{jia, bing} << QStringList{jia};
+    QTest::newRow("delete a user whose ledger name is a folder")
+        << QStringList{QStringLiteral("乙/")} << "remove" << 1 << QString() << failed
+        << "用户“乙”没有删除。" << users << QStringList{QStringLiteral("乙/")};
+    QTest::newRow("rename moves whatever has the ledger name")
+        << QStringList{QStringLiteral("乙/")} << "rename" << 1 << ding << none << QString()
+        << QStringList{jia, ding, bing} << QStringList{QStringLiteral("丁/")};
     QTest::newRow("delete the last user") << QStringList{bing} << "remove" << 2 << QString() << none
                                           << QString() << QStringList{jia, yi} << QStringList();
 }
@@ -337,7 +352,7 @@ void TestUserDirectory::failedStepLeavesBeforeOrAfter_data() {
 
     QTest::newRow("delete: the ledger cannot be deleted")
         << "remove" << QStringList{QStringLiteral("Rename 1")} << 0
-        << "用户“乙”没有删除，因为他的账本文件无法删除" << false << false;
+        << "用户“乙”没有删除，因为其账本文件无法删除" << false << false;
     QTest::newRow("delete: the table refuses")
         << "remove" << QStringList() << 1 << "用户“乙”没有删除。" << false << false;
     QTest::newRow("delete: the table refuses, the ledger cannot go back")
@@ -345,7 +360,7 @@ void TestUserDirectory::failedStepLeavesBeforeOrAfter_data() {
         << false << false;
     QTest::newRow("delete: the ledger set aside stays")
         << "remove" << QStringList{QStringLiteral("Remove 1")} << 0
-        << "用户“乙”已经删除，但他的账本文件没能删掉" << true << true;
+        << "用户“乙”已经删除，但其账本文件没能删掉" << true << true;
     QTest::newRow("delete: the ledger cannot be looked at")
         << "remove" << QStringList{QStringLiteral("Kind 1")} << 0 << "用户“乙”没有删除。" << false
         << false;

@@ -246,7 +246,7 @@ void TestUserList::deleteTouchesNoFileOutsideTheLedgers() {
 void TestUserList::protectedLedgerKeepsItsUser_data() {
     QTest::addColumn<bool>("rename");
     QTest::addColumn<QString>("message");
-    QTest::newRow("delete") << false << "用户“乙”没有删除，因为他的账本文件无法删除";
+    QTest::newRow("delete") << false << "用户“乙”没有删除，因为其账本文件无法删除";
     QTest::newRow("rename") << true << "账本文件无法改名，用户名没有修改。";
 }
 
