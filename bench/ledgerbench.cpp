@@ -77,10 +77,6 @@ public:
         return std::nullopt;
     }
     bool run(const QString&) override { return false; }
-    bool deleteFile(const QString& path) override { return QFile::remove(path); }
-    bool renameFile(const QString& from, const QString& to) override {
-        return QFile::rename(from, to);
-    }
     QDateTime now() const override { return QDateTime::currentDateTime(); }
 };
 

@@ -1,26 +1,32 @@
 #pragma once
 
+#include "accounts/userdirectory.h"
 #include "host/host.h"
-#include "storage/status.h"
 
 #include <QString>
 
 namespace vellumar {
 
-// Messages the user list and its dialogs share.
-inline QString userExistsMessage() {
-    return QStringLiteral("此用户已存在！");
-}
-inline QString invalidUserNameMessage() {
-    return QStringLiteral("用户名无效！");
+// What the user list says when it cannot read the user table: no user can be shown, added,
+// renamed or deleted until it can.
+inline QString userTableUnavailableMessage() {
+    return QStringLiteral("无法读取用户表，现在不能显示、添加、修改或删除用户。");
 }
 
-// A change the user table refused: the list was left as it was, so say so and what to do.
-inline void reportUserTableFailure(Host& host, const Status& status) {
-    host.messageBox(status.message() +
-                        QStringLiteral("\n\n用户列表没有改动。请检查程序文件夹中的数据文件"
-                                       "是否可以写入，然后重试。"),
-                    MessageFlags::IconWarning);
+// Tells the operator why a change of the users was refused: a name to change is told in the
+// program's own words, a failure with what failed and the system's reason.
+inline void reportUserChange(Host& host, const UserChange& change) {
+    switch (change.refusal()) {
+    case UserChange::Refusal::None:
+        return;
+    case UserChange::Refusal::InvalidName:
+    case UserChange::Refusal::NameInUse:
+        host.messageBox(change.status().message());
+        return;
+    case UserChange::Refusal::Failed:
+        host.reportFailure(change.status());
+        return;
+    }
 }
 
 } // namespace vellumar

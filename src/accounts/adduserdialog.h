@@ -13,8 +13,8 @@ namespace vellumar {
 
 class UserListWindow;
 
-// Adds a new account holder at the end of the user list and the user table. The dialog closes
-// after every "确认添加", whether the user was added or refused.
+// Adds a new account holder at the end of the user directory. The dialog closes after every
+// "确认添加", whether the user was added or refused.
 class AddUserDialog final : public Dialog {
     Q_OBJECT
 

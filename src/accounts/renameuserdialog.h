@@ -13,8 +13,8 @@ namespace vellumar {
 
 class UserListWindow;
 
-// Gives the selected user a new name: the ledger file first, then the list and the table. A
-// refused name leaves everything as it was and the dialog open for another try.
+// Gives the selected user a new name through the user directory, which moves the ledger with
+// it. A refused name leaves everything as it was and the dialog open for another try.
 class RenameUserDialog final : public Dialog {
     Q_OBJECT
 
@@ -24,8 +24,6 @@ public:
 
 private:
     void rename();
-    // False when the change was refused and the operator has been told why.
-    bool renameSelectedUser(int position, const QString& newName);
 
     Services m_services;
     UserListWindow& m_userList;

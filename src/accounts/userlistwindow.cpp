@@ -7,10 +7,10 @@
 #include "accounts/signinwindow.h"
 #include "frame/windowstyle.h"
 #include "ledger/ledgerwindow.h"
-#include "storage/usernames.h"
 #include "ui_userlistwindow.h"
 #include "utilities/aboutwindow.h"
 
+#include <QLabel>
 #include <QListWidget>
 
 namespace vellumar {
@@ -76,22 +76,57 @@ void UserListWindow::connectMenus() {
 void UserListWindow::created() {
     // Signing in is over once this window exists.
     m_services.frame.close(m_services.frame.find<SignInWindow>());
-    Result<RecordTable> table = RecordTable::open(m_services.paths.userTable());
-    if (!table) {
-        m_services.host.reportFailure(table.status());
-        return;
-    }
-    m_userTable = std::move(table).value();
-    fill();
+    openDirectory();
 }
 
-void UserListWindow::fill() {
-    const Result<QStringList> names = m_userTable->readColumn(1);
-    if (!names) {
-        m_services.host.reportFailure(names.status());
+void UserListWindow::openDirectory() {
+    Result<std::unique_ptr<UserDirectory>> opened =
+        UserDirectory::open(m_services.paths, m_services.files);
+    if (!opened) {
+        showUnavailable(opened.status());
         return;
     }
-    m_ui->列表框1->addItems(*names);
+    m_directory = std::move(opened).value();
+    // What a crash cut short has been settled; anything the operator must look at is said
+    // before the users are shown.
+    for (const Status& warning : m_directory->warnings())
+        m_services.host.reportFailure(warning);
+
+    UserDirectory* directory = m_directory.get();
+    connect(directory, &UserDirectory::userAdded, this, [this](int position) {
+        m_ui->列表框1->addItem(userName(position));
+        m_ui->列表框1->scrollToBottom();
+    });
+    connect(directory, &UserDirectory::userRenamed, this,
+            [this](int position) { m_ui->列表框1->item(position)->setText(userName(position)); });
+    connect(directory, &UserDirectory::userRemoved, this, [this](int position) {
+        delete m_ui->列表框1->takeItem(position);
+        // The neighbour that moved up was not chosen by the operator.
+        m_ui->列表框1->clearSelection();
+    });
+    connect(directory, &UserDirectory::usersReloaded, this, &UserListWindow::showAll);
+    showAll();
+}
+
+// A table that cannot be read must not look like one without users: the list says so, and
+// nothing that would change the users can be chosen.
+void UserListWindow::showUnavailable(const Status& why) {
+    m_services.host.reportFailure(why, userTableUnavailableMessage() + u'\n');
+    m_ui->列表框1->setEnabled(false);
+    for (QAction* action : {m_ui->actionNewUser, m_ui->actionRenameUser, m_ui->actionDeleteUser})
+        action->setEnabled(false);
+    m_unavailable = new QLabel(userTableUnavailableMessage(), m_ui->列表框1);
+    m_unavailable->setObjectName(QStringLiteral("userTableUnavailable"));
+    m_unavailable->setWordWrap(true);
+    m_unavailable->setAlignment(Qt::AlignCenter);
+    m_unavailable->setGeometry(m_ui->列表框1->rect().adjusted(12, 12, -12, -12));
+    m_unavailable->show();
+}
+
+void UserListWindow::showAll() {
+    m_ui->列表框1->clear();
+    if (m_directory)
+        m_ui->列表框1->addItems(m_directory->users());
 }
 
 bool UserListWindow::closeQuery() {
@@ -109,7 +144,10 @@ std::optional<int> UserListWindow::selectedPosition() const {
     const QList<QListWidgetItem*> selected = m_ui->列表框1->selectedItems();
     if (selected.isEmpty())
         return std::nullopt;
-    return m_ui->列表框1->row(selected.first());
+    const int position = m_ui->列表框1->row(selected.first());
+    if (position < 0 || position >= userCount())
+        return std::nullopt;
+    return position;
 }
 
 std::optional<QString> UserListWindow::selectedUserName() const {
@@ -119,19 +157,13 @@ std::optional<QString> UserListWindow::selectedUserName() const {
 }
 
 int UserListWindow::userCount() const {
-    return m_ui->列表框1->count();
+    return m_directory ? m_directory->count() : 0;
 }
 
 QString UserListWindow::userName(int position) const {
-    const QListWidgetItem* item = m_ui->列表框1->item(position);
-    return item ? item->text() : QString();
-}
-
-std::optional<int> UserListWindow::findUser(const QString& name) const {
-    for (int position = 0; position < userCount(); ++position)
-        if (userName(position) == name)
-            return position;
-    return std::nullopt;
+    if (position < 0 || position >= userCount())
+        return QString();
+    return m_directory->users()[position];
 }
 
 void UserListWindow::showUser(int position) {
@@ -143,52 +175,12 @@ void UserListWindow::showUser(int position) {
     m_ui->列表框1->scrollToItem(item);
 }
 
-Status UserListWindow::userTableMissing() const {
-    return Status::failure(
-        QStringLiteral("无法打开用户表“%1”。").arg(m_services.paths.userTable()));
-}
-
-Status UserListWindow::appendUser(const QString& name) {
-    if (!m_userTable)
-        return userTableMissing();
-    if (Status status = m_userTable->appendRecord({name}); !status)
-        return status;
-    m_ui->列表框1->addItem(name);
-    m_ui->列表框1->scrollToBottom();
-    return Status();
-}
-
-Status UserListWindow::renameUser(int position, const QString& name) {
-    if (!m_userTable)
-        return userTableMissing();
-    if (Status status = m_userTable->writeField(position + 1, 1, name); !status)
-        return status;
-    m_ui->列表框1->item(position)->setText(name);
-    return Status();
-}
-
-Status UserListWindow::removeUser(int position) {
-    if (!m_userTable)
-        return userTableMissing();
-    if (Status status = m_userTable->deleteRecords(position + 1, 1); !status)
-        return status;
-    // The ledger goes with the user. A user whose ledger was never saved has no file.
-    const QString name = userName(position);
-    if (isSafeUserName(name))
-        m_services.host.deleteFile(
-            m_services.paths.ledgerFile(DataPaths::LedgerDirBackslash, name));
-    delete m_ui->列表框1->takeItem(position);
-    // The neighbour that moved up was not chosen by the operator.
-    m_ui->列表框1->clearSelection();
-    return Status();
-}
-
 void UserListWindow::search() {
     const QString text = m_ui->编辑框1->text();
     if (text.isEmpty())
         return;
     // The user of exactly that name, else the first whose name contains the text.
-    std::optional<int> found = findUser(text);
+    std::optional<int> found = m_directory ? m_directory->find(text) : std::nullopt;
     for (int position = 0; !found && position < userCount(); ++position)
         if (userName(position).contains(text, Qt::CaseInsensitive))
             found = position;
@@ -198,13 +190,13 @@ void UserListWindow::search() {
 
 void UserListWindow::deleteUser() {
     const std::optional<int> position = selectedPosition();
-    if (!position)
+    if (!position || !m_directory)
         return;
     if (m_services.host.messageBox(QStringLiteral("确认删除？"), MessageFlags::OkCancel) !=
         MessageAnswer::Ok)
         return;
-    if (Status status = removeUser(*position); !status)
-        reportUserTableFailure(m_services.host, status);
+    // The list follows the directory: it loses the user only if the directory did.
+    reportUserChange(m_services.host, m_directory->remove(*position));
 }
 
 void UserListWindow::confirmSave() {

@@ -39,7 +39,7 @@ struct FileFilter {
 };
 
 // Everything the program needs of its surroundings: questions to the operator, files picked
-// by the operator, other programs, file moves and the clock. The windows go through this
+// by the operator, other programs and the clock. The windows go through this
 // and nothing else, so the whole program can be driven from a script.
 class Host {
 public:
@@ -65,9 +65,6 @@ public:
 
     // Starts another program or document without waiting for it; true when something started.
     virtual bool run(const QString& commandLine) = 0;
-
-    virtual bool deleteFile(const QString& path) = 0;
-    virtual bool renameFile(const QString& oldPath, const QString& newPath) = 0;
 
     virtual QDateTime now() const = 0;
 

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
@@ -113,14 +112,6 @@ bool QtHost::run(const QString& commandLine) {
         break;
     }
     return false;
-}
-
-bool QtHost::deleteFile(const QString& path) {
-    return QFile::remove(path);
-}
-
-bool QtHost::renameFile(const QString& oldPath, const QString& newPath) {
-    return QFile::rename(oldPath, newPath);
 }
 
 QDateTime QtHost::now() const {

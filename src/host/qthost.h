@@ -13,8 +13,6 @@ public:
     std::optional<QString> chooseFileToOpen(const QList<FileFilter>& filters,
                                             const QString& startDirectory) override;
     bool run(const QString& commandLine) override;
-    bool deleteFile(const QString& path) override;
-    bool renameFile(const QString& oldPath, const QString& newPath) override;
     QDateTime now() const override;
 };
 

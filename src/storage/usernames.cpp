@@ -1,6 +1,10 @@
 #include "storage/usernames.h"
 
 #include <QChar>
+#include <QFile>
+
+#include <climits>
+#include <unistd.h>
 
 namespace vellumar {
 
@@ -17,6 +21,15 @@ bool isSafeUserName(QStringView name) {
             return false;
     }
     return true;
+}
+
+qsizetype fileNameLimit(const QString& folder) {
+    const long limit = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<qsizetype>(limit) : NAME_MAX;
+}
+
+bool fitsLedgerFileName(QStringView name, qsizetype limit) {
+    return QFile::encodeName(name.toString() + LedgerSuffix).size() <= limit;
 }
 
 } // namespace vellumar

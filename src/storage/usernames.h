@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringView>
 
 namespace vellumar {
@@ -8,5 +9,16 @@ namespace vellumar {
 // name inside the ledger folder: no folder separator of either kind, no control character, not
 // "." or "..", and text that can be written as a file name at all. The empty name is allowed.
 bool isSafeUserName(QStringView name);
+
+// The ledger file of a user is the name followed by this.
+inline constexpr QStringView LedgerSuffix = u".z";
+
+// The most bytes a file name may have in the ledger folder, as its file system says; the
+// usual 255 when it says nothing.
+qsizetype fileNameLimit(const QString& folder);
+
+// Whether the ledger file name of the user ("name.z") fits in that many bytes of the file
+// system's encoding. A character count would be wrong: a Chinese character takes three bytes.
+bool fitsLedgerFileName(QStringView name, qsizetype limit);
 
 } // namespace vellumar

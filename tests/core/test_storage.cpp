@@ -245,8 +245,8 @@ void TestStorage::createNeverReplacesAFile() {
     QCOMPARE(firstFields(valueOf(RecordTable::open(path))), QStringList{QStringLiteral("kept")});
 }
 
-// A writer killed at random moments: every time, the table opens and each record holds either
-// nothing yet or exactly what was written into it, never a torn value.
+// A writer killed at random moments: every time, the table opens and each record holds exactly
+// the text it was appended with, never nothing and never a torn value.
 void TestStorage::killedWriterLeavesAConsistentTable() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("t.edb"));

@@ -5,6 +5,7 @@
 #include "guifixture.h"
 #include "storage/passwordstore.h"
 #include "storage/recordtable.h"
+#include "tablefaults.h"
 
 #include <QApplication>
 #include <QFile>
@@ -55,6 +56,8 @@ private Q_SLOTS:
     void signInOutcome();
     void enterInPasswordBoxSignsIn();
     void storedPasswordIsReadAtEveryAttempt();
+    void unreadablePasswordLetsNobodyIn_data();
+    void unreadablePasswordLetsNobodyIn();
     void closeBoxBeforeSignInEndsProgram();
     void userListCloseQuery_data();
     void userListCloseQuery();
@@ -198,6 +201,36 @@ void TestSignIn::storedPasswordIsReadAtEveryAttempt() {
 
     setStoredPassword(fixture.paths, QStringLiteral("new"));
     typeAndClick(window, QStringLiteral("new"));
+    QCOMPARE(fixture.host.messages().size(), 1);
+    QVERIFY(qobject_cast<UserListWindow*>(fixture.frame.topWindow()));
+}
+
+void TestSignIn::unreadablePasswordLetsNobodyIn_data() {
+    addTableFaultRows(true);
+}
+
+// With no password set the empty entry signs in; a table that goes bad while the window is
+// open must not pass for one without a password.
+void TestSignIn::unreadablePasswordLetsNobodyIn() {
+    QFETCH(int, fault);
+    GuiFixture fixture;
+    setStoredPassword(fixture.paths, QString());
+    QPointer<SignInWindow> window = openSignIn(fixture);
+    {
+        const TableFault broken(fixture.paths.passwordTable(), TableFault::Kind(fault));
+        typeAndClick(window, QString());
+        QCOMPARE(fixture.host.messages().size(), 1);
+        const ScriptedHost::Message& message = fixture.host.messages().first();
+        QVERIFY2(message.text.startsWith(QStringLiteral("无法读取密码，所以不能登录。")),
+                 qPrintable(message.text));
+        // What is wrong with which file, in plain words; SQLite's or the system's own below.
+        QVERIFY2(message.text.contains(QStringLiteral("liebiao1.edb")), qPrintable(message.text));
+        QCOMPARE(message.flags, 0x10);
+        QCOMPARE(fixture.windows(), QList<QWidget*>{window.data()});
+        QVERIFY(broken.untouched());
+    }
+    // Once the table can be read again, the same entry signs in.
+    typeAndClick(window, QString());
     QCOMPARE(fixture.host.messages().size(), 1);
     QVERIFY(qobject_cast<UserListWindow*>(fixture.frame.topWindow()));
 }

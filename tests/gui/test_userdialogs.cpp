@@ -5,6 +5,7 @@
 #include "guifixture.h"
 #include "storage/passwordhash.h"
 #include "storage/passwordstore.h"
+#include "tablefaults.h"
 #include "userlisthelpers.h"
 #include "utilities/aboutwindow.h"
 
@@ -84,6 +85,8 @@ private Q_SLOTS:
     void addUser();
     void addUserWithEnterAndCancel();
     void addUserRefusedByTable();
+    void nameBoxIsCappedInFileNameBytes_data();
+    void nameBoxIsCappedInFileNameBytes();
     void renameUser_data();
     void renameUser();
     void renameCancelChangesNothing();
@@ -92,6 +95,8 @@ private Q_SLOTS:
     void changePassword_data();
     void changePassword();
     void passwordWriteFailureIsReported();
+    void unreadablePasswordChangesNothing_data();
+    void unreadablePasswordChangesNothing();
     void aboutWindowTexts();
 };
 
@@ -193,6 +198,14 @@ void TestUserDialogs::addUser_data() {
     QTest::newRow("dots inside a name are fine")
         << users << QStringLiteral("A.B..") << (users + QStringList{QStringLiteral("A.B..")})
         << QString() << -1;
+    // The ledger file name "name.z" must fit the folder's 255 bytes: 85 Chinese characters
+    // take 257 of them.
+    QTest::newRow("name too long for a file name")
+        << users << QString(85, QChar(u'长')) << users << invalid << -1;
+    // A ledger left behind under the name is never handed to a new user.
+    QTest::newRow("ledger file without a user")
+        << users << QStringLiteral("遗留") << users << QStringLiteral("账本文件夹里已经有一个文件")
+        << -1;
 }
 
 void TestUserDialogs::addUser() {
@@ -202,19 +215,18 @@ void TestUserDialogs::addUser() {
     QFETCH(QString, message);
     QFETCH(int, selected);
     GuiFixture fixture;
+    writeLedger(fixture.paths, QStringLiteral("遗留"));
     UserListWindow* list = openUserList(fixture, users);
     auto* dialog = openDialog<AddUserDialog>(fixture, list);
-    typeInto(box(dialog, "编辑框1"), typed);
+    putInto(box(dialog, "编辑框1"), typed);
     QTest::mouseClick(button(dialog, "按钮1"), Qt::LeftButton);
 
     QCOMPARE(listNames(list), after);
     QCOMPARE(tableNames(fixture.paths), after);
-    QCOMPARE(texts(fixture.host), message.isEmpty() ? QStringList() : QStringList{message});
-    if (!message.isEmpty()) {
-        QCOMPARE(fixture.host.messages().first().flags, 0);
-        QCOMPARE(fixture.host.messages().first().title, QString());
-    }
+    checkMessage(fixture.host, message);
     QCOMPARE(list->selectedPosition().value_or(-1), selected);
+    // A file left behind is never moved or changed on the way.
+    QCOMPARE(ledgerContent(fixture.paths, QStringLiteral("遗留")), QByteArray("ledger of 遗留"));
     // The dialog closes after every confirmation, added or refused.
     QCOMPARE(fixture.windows(), QList<QWidget*>{list});
     // Nothing reaches the disk outside the ledger folder.
@@ -255,16 +267,60 @@ void TestUserDialogs::addUserRefusedByTable() {
         FileWritesFail failing;
         QTest::mouseClick(button(dialog, "按钮1"), Qt::LeftButton);
     }
-    QCOMPARE(fixture.host.messages().size(), 1);
-    QCOMPARE(fixture.host.messages().first().flags, 0x30);
+    checkMessage(fixture.host, QStringLiteral("用户没有添加。"));
+    QVERIFY(!fixture.host.messages().first().detail.isEmpty());
     QCOMPARE(listNames(list), QStringList{QStringLiteral("甲")});
     QCOMPARE(tableNames(fixture.paths), QStringList{QStringLiteral("甲")});
+}
+
+void TestUserDialogs::nameBoxIsCappedInFileNameBytes_data() {
+    QTest::addColumn<bool>("add");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("typed"); // one Latin letter is typed with the keyboard
+    QTest::addColumn<QString>("after");
+    const QString latin = QString(253, u'n'), chinese = QString(84, QChar(u'长'));
+    for (const bool add : {true, false}) {
+        const char* dialog = add ? "add: " : "rename: ";
+        // "name.z" fits the folder's 255 bytes; a Chinese character takes three of them.
+        QTest::addRow("%sLatin at the cap", dialog) << add << latin << "n" << latin;
+        QTest::addRow("%sChinese at the cap", dialog) << add << chinese << "长" << chinese;
+        QTest::addRow("%sa letter still fits after the Chinese", dialog)
+            << add << chinese << "n" << chinese + u'n';
+        QTest::addRow("%sa Chinese character no longer fits", dialog)
+            << add << latin.left(251) << "长" << latin.left(251);
+        QTest::addRow("%sa Chinese character just fits", dialog)
+            << add << latin.left(250) << "长" << latin.left(250) + u'长';
+        QTest::addRow("%sa pasted name too long is refused whole", dialog)
+            << add << QString() << QString(86, QChar(u'长')) << QString();
+    }
+}
+
+void TestUserDialogs::nameBoxIsCappedInFileNameBytes() {
+    QFETCH(bool, add);
+    QFETCH(QString, before);
+    QFETCH(QString, typed);
+    QFETCH(QString, after);
+    GuiFixture fixture;
+    UserListWindow* list = openUserList(fixture, {QStringLiteral("甲")});
+    select(list, 0);
+    QWidget* dialog = add ? static_cast<QWidget*>(openDialog<AddUserDialog>(fixture, list))
+                          : openDialog<RenameUserDialog>(fixture, list);
+    QLineEdit* name = box(dialog, "编辑框1");
+    name->setText(before);
+    name->end(false);
+    if (typed == u"n")
+        QTest::keyClick(name, Qt::Key_N);
+    else
+        name->insert(typed);
+    QCOMPARE(name->text(), after);
 }
 
 void TestUserDialogs::renameUser_data() {
     QTest::addColumn<QStringList>("ledgers"); // names with a saved ledger before the rename
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QStringList>("after");
+    // The one message shown, if any: the program's own words exactly, or the start of a failure
+    // report (which carries the warning icon).
     QTest::addColumn<QString>("message");
     // Ledger files afterwards: name -> whose records it holds.
     QTest::addColumn<QStringList>("ledgerFiles");
@@ -276,6 +332,7 @@ void TestUserDialogs::renameUser_data() {
                   wu = QStringLiteral("戊");
     const QString exists = QStringLiteral("此用户已存在！");
     const QString invalid = QStringLiteral("用户名无效！");
+    const QString orphan = QStringLiteral("账本文件夹里已经有一个文件");
     QTest::newRow("ledger moves with the name")
         << QStringList{jia, yi} << ding << QStringList{jia, ding, bing} << QString()
         << QStringList{jia, ding} << QStringList{jia, yi};
@@ -290,9 +347,12 @@ void TestUserDialogs::renameUser_data() {
     QTest::newRow("another user's name without ledgers is refused")
         << QStringList() << bing << QStringList{jia, yi, bing} << exists << QStringList()
         << QStringList();
-    QTest::newRow("an existing ledger file is never overwritten")
-        << QStringList{yi, wu} << wu << QStringList{jia, yi, bing} << exists << QStringList{yi, wu}
+    QTest::newRow("a ledger file without a user is never taken over")
+        << QStringList{yi, wu} << wu << QStringList{jia, yi, bing} << orphan << QStringList{yi, wu}
         << QStringList{yi, wu};
+    QTest::newRow("a name too long for a file name")
+        << QStringList{yi} << QString(86, QChar(u'长')) << QStringList{jia, yi, bing} << invalid
+        << QStringList{yi} << QStringList{yi};
     QTest::newRow("folder in the name")
         << QStringList{yi} << QStringLiteral("../丁") << QStringList{jia, yi, bing} << invalid
         << QStringList{yi} << QStringList{yi};
@@ -321,15 +381,13 @@ void TestUserDialogs::renameUser() {
         openUserList(fixture, {QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")});
     select(list, 1);
     auto* dialog = openDialog<RenameUserDialog>(fixture, list);
-    typeInto(box(dialog, "编辑框1"), typed);
+    putInto(box(dialog, "编辑框1"), typed);
     QTest::mouseClick(button(dialog, "按钮1"), Qt::LeftButton);
 
     QCOMPARE(listNames(list), after);
     QCOMPARE(tableNames(fixture.paths), after);
     QCOMPARE(list->selectedPosition(), std::optional<int>(1));
-    QCOMPARE(texts(fixture.host), message.isEmpty() ? QStringList() : QStringList{message});
-    if (!message.isEmpty())
-        QCOMPARE(fixture.host.messages().first().flags, 0);
+    checkMessage(fixture.host, message);
     // A refused name leaves the dialog open for another try.
     QCOMPARE(fixture.windows().size(), message.isEmpty() ? 1 : 2);
 
@@ -368,7 +426,7 @@ void TestUserDialogs::renameWhenLedgerCannotMove() {
     select(list, 0);
     auto* dialog = openDialog<RenameUserDialog>(fixture, list);
     typeInto(box(dialog, "编辑框1"), QStringLiteral("乙"));
-    fixture.host.failFileOperations(true);
+    fixture.files.fail(FaultyFileSystem::Operation::Rename);
     QTest::mouseClick(button(dialog, "按钮1"), Qt::LeftButton);
 
     // The user keeps the name its ledger is filed under.
@@ -391,8 +449,7 @@ void TestUserDialogs::renameRefusedByTablePutsLedgerBack() {
         FileWritesFail failing;
         QTest::mouseClick(button(dialog, "按钮1"), Qt::LeftButton);
     }
-    QCOMPARE(fixture.host.messages().size(), 1);
-    QVERIFY(fixture.host.messages().first().text.contains(QStringLiteral("用户列表没有改动")));
+    checkMessage(fixture.host, QStringLiteral("用户名没有修改。"));
     QCOMPARE(listNames(list), QStringList{QStringLiteral("甲")});
     QCOMPARE(tableNames(fixture.paths), QStringList{QStringLiteral("甲")});
     QCOMPARE(ledgerContent(fixture.paths, QStringLiteral("甲")), QByteArray("ledger of 甲"));
@@ -485,6 +542,41 @@ void TestUserDialogs::passwordWriteFailureIsReported() {
     QCOMPARE(fixture.host.messages().first().flags, 0x30);
     QCOMPARE(fixture.windows().size(), 2);
     QCOMPARE(storedPassword(fixture.paths), before);
+}
+
+void TestUserDialogs::unreadablePasswordChangesNothing_data() {
+    addTableFaultRows(true);
+}
+
+// With no password set the empty old-password box passes; a table that cannot be read must
+// not pass for one without a password.
+void TestUserDialogs::unreadablePasswordChangesNothing() {
+    QFETCH(int, fault);
+    GuiFixture fixture;
+    storePassword(fixture.paths, QString());
+    UserListWindow* list = openUserList(fixture);
+    list->findChild<QAction*>(QStringLiteral("actionChangePassword"))->trigger();
+    QWidget* dialog = fixture.frame.topWindow();
+    typeInto(box(dialog, "编辑框2"), QStringLiteral("new"));
+    typeInto(box(dialog, "编辑框3"), QStringLiteral("new"));
+    {
+        const TableFault broken(fixture.paths.passwordTable(), TableFault::Kind(fault));
+        QTest::mouseClick(button(dialog, "按钮1"), Qt::LeftButton);
+        QVERIFY(broken.untouched());
+    }
+    QCOMPARE(texts(fixture.host).size(), 1);
+    QVERIFY2(texts(fixture.host).first().startsWith(QStringLiteral("无法读取密码，密码没有修改。")),
+             qPrintable(texts(fixture.host).first()));
+    QVERIFY(texts(fixture.host).first().contains(QStringLiteral("liebiao1.edb")));
+    QCOMPARE(fixture.host.messages().first().flags, 0x30);
+    QCOMPARE(fixture.windows().size(), 2);
+    QCOMPARE(box(dialog, "编辑框3")->text(), QStringLiteral("new"));
+    QCOMPARE(storedPassword(fixture.paths), QString());
+
+    // Once the table can be read again, the same entries change it.
+    QTest::mouseClick(button(dialog, "按钮1"), Qt::LeftButton);
+    QCOMPARE(texts(fixture.host).last(), QStringLiteral("密码修改成功！"));
+    QVERIFY(passwordMatches(storedPassword(fixture.paths), QStringLiteral("new")));
 }
 
 void TestUserDialogs::aboutWindowTexts() {

@@ -1,11 +1,14 @@
 #include "accounts/adduserdialog.h"
 #include "accounts/changepassworddialog.h"
+#include "accounts/renameuserdialog.h"
 #include "accounts/userlistwindow.h"
 #include "guifixture.h"
+#include "tablefaults.h"
 #include "userlisthelpers.h"
 #include "utilities/aboutwindow.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -42,6 +45,14 @@ private Q_SLOTS:
     void deleteWithoutSelectionAsksNothing();
     void deleteRefusedByTableChangesNothing();
     void deleteTouchesNoFileOutsideTheLedgers();
+    void protectedLedgerKeepsItsUser_data();
+    void protectedLedgerKeepsItsUser();
+    void unreadableUserTableIsNotAnEmptyList_data();
+    void unreadableUserTableIsNotAnEmptyList();
+    void tableDamagedWhileOpenRefusesChanges_data();
+    void tableDamagedWhileOpenRefusesChanges();
+    void tableChangedElsewhereIsShownAgain();
+    void interruptedChangeIsToldBeforeTheUsers();
     void saveOnlyConfirms();
     void exit_data();
     void exit();
@@ -207,7 +218,8 @@ void TestUserList::deleteRefusedByTableChangesNothing() {
         menuItem(window, "actionDeleteUser")->trigger();
     }
     QCOMPARE(fixture.host.messages().size(), 2);
-    QVERIFY(fixture.host.messages().last().text.contains(QStringLiteral("用户列表没有改动")));
+    QVERIFY(fixture.host.messages().last().text.startsWith(QStringLiteral("用户“乙”没有删除。")));
+    QVERIFY(!fixture.host.messages().last().detail.isEmpty());
     QCOMPARE(fixture.host.messages().last().flags, 0x30);
     QCOMPARE(listNames(window), users);
     QCOMPARE(tableNames(fixture.paths), users);
@@ -229,6 +241,152 @@ void TestUserList::deleteTouchesNoFileOutsideTheLedgers() {
     QVERIFY(listNames(window).isEmpty());
     QVERIFY(tableNames(fixture.paths).isEmpty());
     QVERIFY(QFile::exists(outside));
+}
+
+void TestUserList::protectedLedgerKeepsItsUser_data() {
+    QTest::addColumn<bool>("rename");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("delete") << false << "用户“乙”没有删除，因为其账本文件无法删除";
+    QTest::newRow("rename") << true << "账本文件无法改名，用户名没有修改。";
+}
+
+// A ledger the system will not let go of (immutable here) is never left behind by its user:
+// the user stays, with the ledger, and the operator learns why.
+void TestUserList::protectedLedgerKeepsItsUser() {
+    QFETCH(bool, rename);
+    QFETCH(QString, message);
+    GuiFixture fixture;
+    const QStringList users = {QStringLiteral("甲"), QStringLiteral("乙")};
+    writeLedger(fixture.paths, users[1]);
+    UserListWindow* window = openUserList(fixture, users);
+    select(window, 1);
+    const ImmutableFile guarded(ledgerPath(fixture.paths, users[1]));
+    if (!guarded.active())
+        QSKIP("this file system does not let the test protect a file");
+    if (rename) {
+        auto* dialog = new RenameUserDialog(fixture.services, *window);
+        fixture.frame.open(dialog);
+        putInto(GuiFixture::control<QLineEdit>(dialog, "编辑框1"), QStringLiteral("丙"));
+        QTest::mouseClick(GuiFixture::control<QPushButton>(dialog, "按钮1"), Qt::LeftButton);
+    } else {
+        fixture.host.answer(MessageAnswer::Ok);
+        menuItem(window, "actionDeleteUser")->trigger();
+    }
+    const ScriptedHost::Message& shown = fixture.host.messages().last();
+    QVERIFY2(shown.text.contains(message), qPrintable(shown.text));
+    // The system's reason, in plain words and in its own.
+    QVERIFY2(shown.text.contains(QStringLiteral("系统不允许改动这个文件")), qPrintable(shown.text));
+    QVERIFY(!shown.detail.isEmpty());
+    QCOMPARE(shown.flags, 0x30);
+    QCOMPARE(listNames(window), users);
+    QCOMPARE(tableNames(fixture.paths), users);
+    QCOMPARE(ledgerContent(fixture.paths, users[1]), QByteArray("ledger of 乙"));
+    QCOMPARE(QDir(fixture.paths.ledgerDirectory()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("乙.z")});
+}
+
+void TestUserList::unreadableUserTableIsNotAnEmptyList_data() {
+    addTableFaultRows(false);
+}
+
+// A user table that cannot be read must not look like one without users: the list says so,
+// and nothing that would change the users can be chosen.
+void TestUserList::unreadableUserTableIsNotAnEmptyList() {
+    QFETCH(int, fault);
+    GuiFixture fixture;
+    writeUsers(fixture.paths, {QStringLiteral("甲")});
+    const TableFault broken(fixture.paths.userTable(), TableFault::Kind(fault));
+    auto* window = new UserListWindow(fixture.services);
+    fixture.frame.open(window);
+
+    QCOMPARE(fixture.host.messages().size(), 1);
+    const ScriptedHost::Message& shown = fixture.host.messages().first();
+    QVERIFY2(shown.text.startsWith(QStringLiteral("无法读取用户表，现在不能显示、添加、修改或删除"
+                                                  "用户。\n")),
+             qPrintable(shown.text));
+    QVERIFY(shown.text.contains(QStringLiteral("liebiao.edb")));
+    QCOMPARE(shown.flags, 0x30);
+    auto* notice = window->findChild<QLabel*>(QStringLiteral("userTableUnavailable"));
+    QVERIFY(notice && notice->isVisible());
+    QVERIFY(notice->text().startsWith(QStringLiteral("无法读取用户表")));
+    QVERIFY(!listOf(window)->isEnabled());
+    for (const char* item : {"actionNewUser", "actionRenameUser", "actionDeleteUser"}) {
+        QVERIFY2(!menuItem(window, item)->isEnabled(), item);
+        menuItem(window, item)->trigger();
+    }
+    QCOMPARE(fixture.windows(), QList<QWidget*>{window});
+    QCOMPARE(fixture.host.messages().size(), 1);
+    QVERIFY(broken.untouched());
+}
+
+void TestUserList::tableDamagedWhileOpenRefusesChanges_data() {
+    QTest::addColumn<QString>("change");
+    QTest::newRow("add") << "add";
+    QTest::newRow("rename") << "rename";
+    QTest::newRow("delete") << "delete";
+}
+
+void TestUserList::tableDamagedWhileOpenRefusesChanges() {
+    QFETCH(QString, change);
+    GuiFixture fixture;
+    const QStringList users = {QStringLiteral("甲"), QStringLiteral("乙")};
+    writeLedger(fixture.paths, users[1]);
+    UserListWindow* window = openUserList(fixture, users);
+    select(window, 1);
+    const TableFault broken(fixture.paths.userTable(), TableFault::Kind::Damaged);
+    if (change == u"delete") {
+        fixture.host.answer(MessageAnswer::Ok);
+        menuItem(window, "actionDeleteUser")->trigger();
+    } else {
+        menuItem(window, change == u"add" ? "actionNewUser" : "actionRenameUser")->trigger();
+        QWidget* dialog = fixture.frame.topWindow();
+        putInto(GuiFixture::control<QLineEdit>(dialog, "编辑框1"), QStringLiteral("丙"));
+        QTest::mouseClick(GuiFixture::control<QPushButton>(dialog, "按钮1"), Qt::LeftButton);
+    }
+    const ScriptedHost::Message& shown = fixture.host.messages().last();
+    QVERIFY2(shown.text.contains(QStringLiteral("liebiao.edb")), qPrintable(shown.text));
+    QCOMPARE(shown.flags, 0x30);
+    QCOMPARE(listNames(window), users);
+    QVERIFY(broken.untouched());
+    QCOMPARE(QDir(fixture.paths.ledgerDirectory()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("乙.z")});
+}
+
+// Another copy of the program changed the table: the list shows the table again rather than
+// act on a position that now means someone else.
+void TestUserList::tableChangedElsewhereIsShownAgain() {
+    GuiFixture fixture;
+    writeLedger(fixture.paths, QStringLiteral("乙"));
+    UserListWindow* window = openUserList(fixture, {QStringLiteral("甲"), QStringLiteral("乙")});
+    select(window, 1);
+    must(valueOf(RecordTable::open(fixture.paths.userTable())).deleteRecords(1, 1));
+
+    fixture.host.answer(MessageAnswer::Ok);
+    menuItem(window, "actionDeleteUser")->trigger();
+    QVERIFY2(fixture.host.messages().last().text.contains(QStringLiteral("已重新读取")),
+             qPrintable(fixture.host.messages().last().text));
+    QCOMPARE(listNames(window), QStringList{QStringLiteral("乙")});
+    QCOMPARE(tableNames(fixture.paths), QStringList{QStringLiteral("乙")});
+    QCOMPARE(ledgerContent(fixture.paths, QStringLiteral("乙")), QByteArray("ledger of 乙"));
+    QVERIFY(!window->selectedPosition());
+    VERIFY_SCRIPT_DONE(fixture.host);
+}
+
+void TestUserList::interruptedChangeIsToldBeforeTheUsers() {
+    GuiFixture fixture;
+    {
+        auto table = valueOf(RecordTable::open(fixture.paths.userTable()));
+        must(table.appendRecord({QStringLiteral("甲")}));
+        must(table.change([](RecordTable::Editor& editor) {
+            return editor.addNote(QStringLiteral("not one of ours")).status();
+        }));
+    }
+    UserListWindow* window = openUserList(fixture);
+    QCOMPARE(fixture.host.messages().size(), 1);
+    QCOMPARE(fixture.host.messages().first().flags, 0x30);
+    QCOMPARE(fixture.host.messages().first().detail, QStringLiteral("not one of ours"));
+    QCOMPARE(listNames(window), QStringList{QStringLiteral("甲")});
+    QVERIFY(listOf(window)->isEnabled());
 }
 
 void TestUserList::saveOnlyConfirms() {

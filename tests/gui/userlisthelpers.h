@@ -12,6 +12,11 @@
 #include <QListWidget>
 #include <QTest>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 // Shared steps of the user list tests: a user table to start from, the window on it, and what
 // the list and the table hold afterwards.
 namespace userlist {
@@ -57,6 +62,32 @@ inline void typeInto(QLineEdit* box, const QString& text) {
     box->insert(text);
 }
 
+// Puts the text into the box as it stands, past the box's own length cap, to reach the check
+// behind the cap.
+inline void putInto(QLineEdit* box, const QString& text) {
+    box->setFocus();
+    box->setText(text);
+}
+
+// The one message a change of the users showed, if any: the program's own words exactly, with
+// no icon; anything else is the start of a failure report, with the warning icon.
+inline void checkMessage(const ScriptedHost& host, const QString& expected) {
+    if (expected.isEmpty()) {
+        QCOMPARE(host.messageTexts(), QStringList());
+        return;
+    }
+    QCOMPARE(host.messages().size(), 1);
+    const ScriptedHost::Message& shown = host.messages().first();
+    if (expected == u"此用户已存在！" || expected == u"用户名无效！") {
+        QCOMPARE(shown.text, expected);
+        QCOMPARE(shown.flags, 0);
+    } else {
+        QVERIFY2(shown.text.startsWith(expected), qPrintable(shown.text));
+        QCOMPARE(shown.flags, 0x30);
+    }
+    QCOMPARE(shown.title, QString());
+}
+
 inline vellumar::UserListWindow* openUserList(GuiFixture& fixture, const QStringList& users = {}) {
     writeUsers(fixture.paths, users);
     auto* window = new vellumar::UserListWindow(fixture.services);
@@ -69,6 +100,39 @@ inline void select(QWidget* window, int row) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->item(row)).center());
 }
+
+// Makes a file immutable (chattr +i) for one scope, so that even root can neither rename nor
+// delete it: the real refusal a shop meets with a protected file.
+class ImmutableFile {
+public:
+    explicit ImmutableFile(const QString& path) : m_path(path) { m_active = setFlag(true); }
+    ~ImmutableFile() {
+        if (m_active)
+            setFlag(false);
+    }
+    ImmutableFile(const ImmutableFile&) = delete;
+    ImmutableFile& operator=(const ImmutableFile&) = delete;
+    // False where the file system or the process's rights do not allow the flag.
+    bool active() const { return m_active; }
+
+private:
+    bool setFlag(bool on) const {
+        const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        if (done) {
+            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+            done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        ::close(fd);
+        return done;
+    }
+
+    QString m_path;
+    bool m_active = false;
+};
 
 // While it lives no file of the process may grow, so every table write fails.
 class FileWritesFail : public FileSizeLimit {

@@ -1,7 +1,5 @@
 #include "scriptedhost.h"
 
-#include <QFile>
-
 using namespace vellumar;
 
 QStringList ScriptedHost::messageTexts() const {
@@ -54,14 +52,6 @@ std::optional<QString> ScriptedHost::chooseFileToOpen(const QList<FileFilter>& f
 bool ScriptedHost::run(const QString& commandLine) {
     m_commandLines.append(commandLine);
     return true;
-}
-
-bool ScriptedHost::deleteFile(const QString& path) {
-    return !m_failFileOperations && QFile::remove(path);
-}
-
-bool ScriptedHost::renameFile(const QString& oldPath, const QString& newPath) {
-    return !m_failFileOperations && QFile::rename(oldPath, newPath);
 }
 
 QDateTime ScriptedHost::now() const {

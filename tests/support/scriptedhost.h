@@ -26,8 +26,6 @@ public:
     // The file the next open-file dialog returns; an empty string means "cancelled".
     void chooseFile(const QString& path) { m_files.enqueue(path); }
     void setNow(const QDateTime& moment) { m_now = moment; }
-    // Makes deleteFile and renameFile fail from now on, without touching the disk.
-    void failFileOperations(bool fail) { m_failFileOperations = fail; }
 
     const QList<Message>& messages() const { return m_messages; }
     QStringList messageTexts() const;
@@ -43,8 +41,6 @@ public:
     std::optional<QString> chooseFileToOpen(const QList<vellumar::FileFilter>& filters,
                                             const QString& startDirectory) override;
     bool run(const QString& commandLine) override;
-    bool deleteFile(const QString& path) override;
-    bool renameFile(const QString& oldPath, const QString& newPath) override;
     QDateTime now() const override;
 
 private:
@@ -55,7 +51,6 @@ private:
     QList<QList<vellumar::FileFilter>> m_fileDialogs;
     QStringList m_problems;
     QDateTime m_now = QDateTime(QDate(2026, 12, 9), QTime(9, 30, 15));
-    bool m_failFileOperations = false;
 };
 
 // Fails the current test when the script was not played out exactly.
