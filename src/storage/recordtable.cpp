@@ -172,7 +172,9 @@ Status checkRegularFile(const QString& path) {
         return fileFailure(FileAction::Read, path, errno);
     }
     if (!S_ISREG(info.st_mode))
-        return notARegularFile(FileAction::Read, path);
+        return S_ISDIR(info.st_mode)
+                   ? fileFailure(FileAction::Read, path, EISDIR)
+                   : notARegularFile(FileAction::Read, path, S_ISLNK(info.st_mode));
     return Status();
 }
 
