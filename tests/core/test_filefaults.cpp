@@ -161,6 +161,7 @@ void TestFileFaults::refusedTableChangeSaysWhy_data() {
     QTest::addColumn<QString>("cause");
     QTest::newRow("disk full") << Fault::DiskFull << QStringLiteral("磁盘空间已满");
     QTest::newRow("read-only disk") << Fault::ReadOnlyDisk << QStringLiteral("只能读");
+    QTest::newRow("immutable folder") << Fault::ImmutableFile << QStringLiteral("允许写入新文件");
 }
 
 void TestFileFaults::refusedTableChangeSaysWhy() {
@@ -190,9 +191,14 @@ void TestFileFaults::refusedTableChangeSaysWhy() {
         QVERIFY(view->mounted());
         folder = view->path();
     }
+    // A folder that takes no new file: the table's journal cannot be made beside it.
+    if (fault == Fault::ImmutableFile)
+        QVERIFY(realfaults::setImmutable(folder, true));
     const QString path = folder + QStringLiteral("/liebiao.edb");
     RecordTable table = valueOf(RecordTable::open(path));
     const Status written = table.appendRecord({QString(20000, QChar(u'李'))});
+    if (fault == Fault::ImmutableFile)
+        QVERIFY(realfaults::setImmutable(folder, false));
     QVERIFY(!written.ok());
     QVERIFY2(written.message().contains(cause), qPrintable(written.message()));
     QVERIFY(!written.detail().isEmpty());
