@@ -7,7 +7,7 @@ PACKAGES="
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev
     libsqlite3-dev libsodium-dev
-    fonts-noto-cjk fonts-arphic-ukai
+    fonts-noto-cjk fonts-arphic-ukai fonts-dejavu-core
     xdg-utils xvfb xauth
 "
 

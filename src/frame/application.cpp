@@ -6,12 +6,16 @@
 #include "host/host.h"
 #include "storage/datastore.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFont>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMainWindow>
 #include <QStyleFactory>
 #include <QTranslator>
 
@@ -42,9 +46,21 @@ void installChineseTranslations(QApplication& application) {
     }
 }
 
+// A window of the program that is neither a dialog nor a main window (the sign-in window is a
+// plain widget) would tell a screen reader it is a "filler"; it is a window with a caption.
+QAccessibleInterface* accessibleProgramWindow(const QString&, QObject* object) {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (!widget || !widget->isWindow() || !dynamic_cast<WindowHandlers*>(widget))
+        return nullptr;
+    if (qobject_cast<QDialog*>(widget) || qobject_cast<QMainWindow*>(widget))
+        return nullptr; // Qt gives these the dialog and window roles itself
+    return new QAccessibleWidget(widget, QAccessible::Window);
+}
+
 } // namespace
 
 void prepareApplication(QApplication& application) {
+    QAccessible::installFactory(&accessibleProgramWindow);
     loadResources();
     QCoreApplication::setApplicationName(QStringLiteral("Vellumar"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0"));

@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <utility>
+
 namespace vellumar {
 
 WindowHandlers::~WindowHandlers() = default;
@@ -31,8 +33,11 @@ void placeWindow(QWidget* window, QWidget* below) {
 Frame::Frame(QObject* parent) : QObject(parent) {}
 
 Frame::~Frame() {
-    for (const QPointer<QWidget>& window : std::as_const(m_stack))
-        delete window.data();
+    // Deleting a window makes it leave the stack (forget), so the loop runs over a copy; the
+    // top window goes first, as it would close first.
+    const QList<QPointer<QWidget>> windows = std::exchange(m_stack, {});
+    for (auto window = windows.crbegin(); window != windows.crend(); ++window)
+        delete window->data();
 }
 
 void Frame::open(QWidget* window) {

@@ -6,6 +6,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -38,17 +40,52 @@ QWidget* ownerWindow() {
     return QApplication::activeWindow();
 }
 
+constexpr int MinimumBoxWidth = 220;
+
+// A long path or word has no place to break a line, and a message box would cut it off at
+// its edge. An invisible break after each separator, and inside any long unbroken run, lets the
+// box wrap it instead. Chinese text breaks between any two characters by itself.
+QString breakableText(const QString& text) {
+    constexpr int LongestRun = 24;
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    int run = 0;
+    for (const QChar c : text) {
+        out += c;
+        const bool breaksByItself = c.isSpace() || c.unicode() >= 0x2E80;
+        run = breaksByItself ? 0 : run + 1;
+        if (c == u'/' || c == u'\\' || c == u'_' || c == u'.' || run >= LongestRun) {
+            out += QChar(0x200B);
+            run = 0;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 int QtHost::messageBox(const QString& text, int flags, const QString& title,
                        const QString& detail) {
-    QMessageBox box(iconFor(flags), title.isEmpty() ? defaultTitle() : title, text,
+    QMessageBox box(iconFor(flags), title.isEmpty() ? defaultTitle() : title, breakableText(text),
                     QMessageBox::NoButton, ownerWindow());
-    if (!detail.isEmpty())
-        box.setInformativeText(QStringLiteral("详细信息：") + detail);
+    box.setTextFormat(Qt::PlainText);
+    if (!detail.isEmpty()) {
+        // The system's own words, smaller and quieter under the sentence that explains them.
+        box.setInformativeText(QStringLiteral("详细信息：") + breakableText(detail));
+        if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+            QFont smaller = label->font();
+            smaller.setPixelSize(std::max(9, QFontInfo(smaller).pixelSize() - 1));
+            label->setFont(smaller);
+            label->setTextFormat(Qt::PlainText);
+            label->setForegroundRole(QPalette::PlaceholderText);
+        }
+    }
     box.setWindowModality(Qt::ApplicationModal);
-    // Short messages would otherwise make a box too narrow for its own title.
-    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 180px; }"));
+    // A short message still gets a box wide enough for its title; a long one is sized by
+    // QMessageBox to wrap within a readable width.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(MinimumBoxWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
 
     struct Choice {
         QString caption;

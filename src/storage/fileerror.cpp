@@ -82,10 +82,14 @@ QString fileErrorCause(int errorNumber) {
     return causeOf(errorNumber);
 }
 
-Status notARegularFile(FileAction action, const QString& path) {
+Status notARegularFile(FileAction action, const QString& path, bool symbolicLink) {
+    if (symbolicLink)
+        return Status::failure(lead(action, path) +
+                               QStringLiteral("它是一个符号链接。为了安全，程序不会通过链接读写"
+                                              "文件，链接和它指向的文件都没有改动。"));
     return Status::failure(lead(action, path) +
-                           QStringLiteral("它不是一个普通文件（是符号链接、文件夹或设备）。"
-                                          "为了安全，程序不会写入它，也没有改动它。"));
+                           QStringLiteral("它不是一个普通文件（而是设备、管道之类）。"
+                                          "为了安全，程序不会读写它，也没有改动它。"));
 }
 
 } // namespace vellumar

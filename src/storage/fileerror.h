@@ -25,7 +25,7 @@ Status fileFailure(FileAction action, const QString& path, int errorNumber);
 // The plain Chinese sentence for an errno value; empty when the cause has none of its own.
 QString fileErrorCause(int errorNumber);
 
-// A file the program will not write through: a symbolic link, a folder, a device, a pipe.
-Status notARegularFile(FileAction action, const QString& path);
+// A file the program will not read or write through: a symbolic link, a device, a pipe.
+Status notARegularFile(FileAction action, const QString& path, bool symbolicLink);
 
 } // namespace vellumar

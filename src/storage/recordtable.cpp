@@ -77,8 +77,10 @@ Status sqliteFailure(sqlite3* db, int rc, const QString& path) {
         sentence = QStringLiteral("文件“%1”不是本程序的数据表，或已经损坏。");
         break;
     case SQLITE_CANTOPEN:
-        sentence = QStringLiteral("无法打开数据表“%1”。请检查这个文件和它所在的文件夹是否存在、"
-                                  "是否允许读写。");
+        // Every change also makes a journal file beside the table, so the folder must take
+        // new files too. (SQLite's errno here is not the one of the refusal; it is not used.)
+        sentence = QStringLiteral("无法打开数据表“%1”或它旁边的日志文件。请检查这个文件和它"
+                                  "所在的文件夹是否存在、是否允许写入新文件。");
         break;
     case SQLITE_NOMEM:
         sentence = QStringLiteral("内存不足，无法使用数据表“%1”。");
@@ -172,7 +174,9 @@ Status checkRegularFile(const QString& path) {
         return fileFailure(FileAction::Read, path, errno);
     }
     if (!S_ISREG(info.st_mode))
-        return notARegularFile(FileAction::Read, path);
+        return S_ISDIR(info.st_mode)
+                   ? fileFailure(FileAction::Read, path, EISDIR)
+                   : notARegularFile(FileAction::Read, path, S_ISLNK(info.st_mode));
     return Status();
 }
 

@@ -120,7 +120,7 @@ Status SafeFileWriter::open() {
         if (S_ISDIR(info.st_mode))
             return fileFailure(FileAction::Write, m_target, EISDIR);
         if (!S_ISREG(info.st_mode))
-            return notARegularFile(FileAction::Write, m_target);
+            return notARegularFile(FileAction::Write, m_target, S_ISLNK(info.st_mode));
         if (m_mode == Mode::CreateNew)
             return fileFailure(FileAction::Write, m_target, EEXIST);
         mode = info.st_mode & 07777;
@@ -180,7 +180,9 @@ Status SafeFileWriter::commit() {
         struct stat info {};
         if (::lstat(to.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
             discard();
-            return notARegularFile(FileAction::Replace, m_target);
+            return S_ISDIR(info.st_mode)
+                       ? fileFailure(FileAction::Replace, m_target, EISDIR)
+                       : notARegularFile(FileAction::Replace, m_target, S_ISLNK(info.st_mode));
         }
         error = ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
     }
@@ -207,14 +209,14 @@ Status openForReading(QFile& file, const QString& path, bool followLinks) {
     const int flags = O_RDONLY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW);
     const int fd = ::open(encoded(path).constData(), flags);
     if (fd < 0)
-        return errno == ELOOP ? notARegularFile(FileAction::Read, path)
+        return errno == ELOOP ? notARegularFile(FileAction::Read, path, true)
                               : fileFailure(FileAction::Read, path, errno);
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         const bool folder = S_ISDIR(info.st_mode);
         ::close(fd);
         return folder ? fileFailure(FileAction::Read, path, EISDIR)
-                      : notARegularFile(FileAction::Read, path);
+                      : notARegularFile(FileAction::Read, path, false);
     }
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);

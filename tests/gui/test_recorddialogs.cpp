@@ -112,8 +112,9 @@ void TestRecordDialogs::bothDialogsShareTheDesign() {
     auto* banner = GuiFixture::control<QLabel>(dialog, "标签1");
     QCOMPARE(banner->text(), caption);
     QCOMPARE(banner->font().pixelSize(), 21);
+    // Chinese in the Kai face (Latin letters take a serif face before it).
     if (QFontDatabase::families().contains(QStringLiteral("AR PL UKai CN")))
-        QCOMPARE(QFontInfo(banner->font()).family(), QStringLiteral("AR PL UKai CN"));
+        QVERIFY(banner->font().families().contains(QStringLiteral("AR PL UKai CN")));
     const QImage look = dialog->grab().toImage();
     QCOMPARE(look.pixelColor(4, 4), QColor(0, 136, 255));
     QCOMPARE(GuiFixture::control<QPushButton>(dialog, "按钮1")->text(), confirm);

@@ -14,6 +14,11 @@ GuiFixture::GuiFixture() : paths(m_directory.path()) {
 }
 
 GuiFixture::~GuiFixture() {
+    // Every test is held to its script, and no message may show English to the operator.
+    if (const QString problems = host.problems();
+        !problems.isEmpty() && !QTest::currentTestFailed())
+        QTest::qFail(qPrintable(QStringLiteral("the scripted host: ") + problems), __FILE__,
+                     __LINE__);
     for (QWidget* window : frame.openWindows())
         frame.close(window);
     // Windows close with deleteLater; let them go before the data folder disappears.

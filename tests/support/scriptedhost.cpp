@@ -1,5 +1,7 @@
 #include "scriptedhost.h"
 
+#include <QRegularExpression>
+
 using namespace vellumar;
 
 QStringList ScriptedHost::messageTexts() const {
@@ -24,9 +26,35 @@ QString ScriptedHost::problems() const {
     return all.join(QStringLiteral("; "));
 }
 
+QStringList ScriptedHost::englishWords(const QString& text) {
+    static const QStringList allowed = {QStringLiteral("Vellumar"), QStringLiteral("UTF"),
+                                        QStringLiteral("GBK"),      QStringLiteral("GB"),
+                                        QStringLiteral("CSV"),      QStringLiteral("Excel"),
+                                        QStringLiteral("WPS"),      QStringLiteral("LibreOffice")};
+    // Runs of Latin text between Chinese characters and spaces; paths are the files' own.
+    static const QRegularExpression runs(QStringLiteral("[^\\s\\x{2E80}-\\x{FFFF}]+"));
+    static const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
+    QStringList found;
+    for (auto run = runs.globalMatch(text); run.hasNext();) {
+        const QString token = run.next().captured();
+        if (token.contains(u'/') || token.contains(u'\\'))
+            continue;
+        for (auto match = word.globalMatch(token); match.hasNext();) {
+            const QString english = match.next().captured();
+            if (!allowed.contains(english))
+                found.append(english);
+        }
+    }
+    return found;
+}
+
 int ScriptedHost::messageBox(const QString& text, int flags, const QString& title,
                              const QString& detail) {
     m_messages.append({text, flags, title, detail});
+    // The operator reads Chinese; the system's English belongs in the detail only.
+    if (const QStringList english = englishWords(text + u' ' + title); !english.isEmpty())
+        m_problems.append(
+            QStringLiteral("English in a message (%1): %2").arg(english.join(u','), text));
     if ((flags & MessageFlags::ButtonMask) == MessageFlags::Ok)
         return MessageAnswer::Ok;
     if (!m_answers.isEmpty())

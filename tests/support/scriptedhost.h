@@ -33,7 +33,11 @@ public:
     const QList<QList<vellumar::FileFilter>>& fileDialogs() const { return m_fileDialogs; }
     void clearRecords();
 
-    // Empty when the script was played out exactly: every answer used, no question unanswered.
+    // The words of a message that are English rather than a name the program uses.
+    static QStringList englishWords(const QString& text);
+
+    // Empty when the script was played out exactly: every answer used, no question unanswered,
+    // no English in any message.
     QString problems() const;
 
     int messageBox(const QString& text, int flags, const QString& title,

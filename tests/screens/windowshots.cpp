@@ -1,0 +1,120 @@
+// Pictures of every window and of the longest message of each kind, as the operator sees them,
+// for a person to look at: fonts, alignment, nothing cut off or overlapping.
+//
+//   vellumar_windowshots OUTDIR        (run under xvfb-run, or with QT_QPA_PLATFORM=offscreen)
+
+#include "guifixture.h"
+#include "host/qthost.h"
+#include "windowtour.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace vellumar;
+
+namespace {
+
+QString fileNameFor(const QString& name) {
+    QString file = name;
+    file.replace(QLatin1Char(' '), QLatin1Char('_'));
+    file.remove(QLatin1Char('('));
+    file.remove(QLatin1Char(')'));
+    return file + QStringLiteral(".png");
+}
+
+bool save(const QString& folder, const QString& name, QWidget* window) {
+    const QString path = QDir(folder).filePath(fileNameFor(name));
+    const bool saved = window->grab().save(path);
+    std::printf("%s %s (%dx%d)\n", saved ? "wrote" : "FAILED", qPrintable(path), window->width(),
+                window->height());
+    return saved;
+}
+
+struct Message {
+    QString name;
+    QString text;
+    int flags;
+    QString title;
+    QString detail;
+};
+
+// The longest message of each kind the program shows.
+QList<Message> messages() {
+    const QString ledger = QStringLiteral("/home/shop/.local/share/Vellumar/source/用户/"
+                                          "特级西湖龙井茶庄（城东分店）.z");
+    return {
+        {QStringLiteral("message_save_disk_full"),
+         QStringLiteral("文件保存失败！\n无法写入文件“%1”。磁盘空间已满。请腾出空间后重试。")
+             .arg(ledger),
+         MessageFlags::IconWarning, QStringLiteral("提示"),
+         QStringLiteral("No space left on device")},
+        {QStringLiteral("message_table_busy"),
+         QStringLiteral("无法读取密码，所以不能登录。数据表“/home/shop/Vellumar/source/liebiao1.edb”"
+                        "正被另一个程序使用（也许本程序开了两次）。请关闭另一个程序后重试。"),
+         MessageFlags::IconError, QString(), QStringLiteral("database is locked")},
+        {QStringLiteral("message_unreadable_ledger"),
+         QStringLiteral("账目文件无法读取：%1\n文件的文字编码无法识别（既不是 UTF-8，也不是 "
+                        "GB18030/GBK），不是账目文件。\n\n窗口中的账目是空的。保存时会先把原文件另存"
+                        "一份带日期时间的副本，原来的内容不会丢失。")
+             .arg(ledger),
+         MessageFlags::IconWarning, QString(), QString()},
+        {QStringLiteral("message_short"), QStringLiteral("记录已保存！"), MessageFlags::Ok,
+         QString(), QString()},
+        {QStringLiteral("message_question"), QStringLiteral("确认要关闭此窗口？"),
+         MessageFlags::IconWarning | MessageFlags::OkCancel, QString(), QString()},
+    };
+}
+
+// Photographs each message box as it comes up, then answers it with its default button.
+void shootMessages(const QString& folder) {
+    QtHost host;
+    for (const Message& message : messages()) {
+        QTimer poll;
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            poll.stop();
+            save(folder, message.name, box);
+            box->defaultButton()->click();
+        });
+        poll.start();
+        host.messageBox(message.text, message.flags, message.title, message.detail);
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: vellumar_windowshots OUTDIR\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
+    GuiFixture::prepareProcess();
+    int failures = 0;
+    {
+        GuiFixture fixture;
+        tourWindows(fixture, [&](const QString& name, QWidget* window) {
+            failures += save(folder, name, window) ? 0 : 1;
+            if (name == QStringLiteral("LedgerWindow")) {
+                // The smallest the window may be made, too.
+                const QSize designed = window->size();
+                window->resize(window->minimumSizeHint().expandedTo(window->minimumSize()));
+                QCoreApplication::processEvents();
+                failures += save(folder, QStringLiteral("LedgerWindow_smallest"), window) ? 0 : 1;
+                window->resize(designed);
+            }
+        });
+    }
+    shootMessages(folder);
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,137 @@
+#include "windowtour.h"
+
+#include "accounts/signinwindow.h"
+#include "checks.h"
+#include "ledger/ledgerfile.h"
+#include "ledger/ledgersheet.h"
+#include "storage/recordtable.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+using namespace vellumar;
+
+namespace {
+
+const QString Holder = QStringLiteral("张三");
+
+void prepareData(GuiFixture& fixture) {
+    RecordTable users = valueOf(RecordTable::open(fixture.paths.userTable()));
+    for (const QString& name :
+         {Holder, QStringLiteral("李四"), QStringLiteral("特级西湖龙井茶庄（城东分店）")})
+        must(users.appendRecord({name}));
+
+    LedgerSheet sheet;
+    sheet.applyTitles();
+    const QStringList products = {QStringLiteral("特级西湖龙井明前茶叶礼盒装（半斤）"),
+                                  QStringLiteral("大米"), QStringLiteral("花生油 5L")};
+    for (int row = 1; row <= 12; ++row) {
+        const QStringList cells = {QString::number(row),
+                                   products[row % products.size()],
+                                   QString::number(row * 2),
+                                   QStringLiteral("袋"),
+                                   QStringLiteral("12.5"),
+                                   QString::number(row * 25),
+                                   QStringLiteral("2026-12-09 09:30:15"),
+                                   row == 2 ? QStringLiteral("赊账，月底结清\n已电话通知")
+                                            : QString()};
+        for (int column = 0; column < LedgerSheet::ColumnCount; ++column)
+            sheet.setCell(row, column, cells[column]);
+    }
+    must(LedgerFile::save(fixture.paths.ledgerFile(DataPaths::LedgerDirSlash, Holder), sheet));
+}
+
+void settle() {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void trigger(QWidget* window, const char* action) {
+    if (auto* found = window->findChild<QAction*>(QString::fromLatin1(action)))
+        found->trigger();
+    settle();
+}
+
+// Runs an opening step and visits what it opened, then closes that again.
+void visitOpened(GuiFixture& fixture, const QString& name, const std::function<void()>& open,
+                 const WindowVisitor& visit) {
+    QWidget* before = fixture.frame.topWindow();
+    open();
+    settle();
+    QWidget* opened = fixture.frame.topWindow();
+    if (!opened || opened == before) {
+        qWarning("%s did not open", qPrintable(name));
+        return;
+    }
+    visit(name, opened);
+    fixture.frame.close(opened);
+    settle();
+}
+
+} // namespace
+
+void tourWindows(GuiFixture& fixture, const WindowVisitor& visit) {
+    prepareData(fixture);
+    auto* signIn = new SignInWindow(fixture.services);
+    fixture.frame.open(signIn);
+    settle();
+    visit(QStringLiteral("SignInWindow"), signIn);
+
+    QTest::mouseClick(signIn->findChild<QPushButton*>(QStringLiteral("按钮1")), Qt::LeftButton);
+    settle();
+    QWidget* userList = fixture.frame.topWindow();
+    visit(QStringLiteral("UserListWindow"), userList);
+
+    auto* list = userList->findChild<QListWidget*>(QStringLiteral("列表框1"));
+    list->setCurrentRow(0);
+    list->item(0)->setSelected(true);
+    visitOpened(
+        fixture, QStringLiteral("AddUserDialog"), [&] { trigger(userList, "actionNewUser"); },
+        visit);
+    visitOpened(
+        fixture, QStringLiteral("RenameUserDialog"), [&] { trigger(userList, "actionRenameUser"); },
+        visit);
+    visitOpened(
+        fixture, QStringLiteral("ChangePasswordDialog"),
+        [&] { trigger(userList, "actionChangePassword"); }, visit);
+    visitOpened(
+        fixture, QStringLiteral("AboutWindow"), [&] { trigger(userList, "actionAbout"); }, visit);
+
+    // A real double-click: a first click, then the second one the system reports as double.
+    const QPoint holder = list->visualItemRect(list->item(0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, holder);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, holder);
+    settle();
+    QWidget* ledger = fixture.frame.topWindow();
+    if (ledger == userList) {
+        qWarning("the ledger window did not open");
+        return;
+    }
+    visit(QStringLiteral("LedgerWindow"), ledger);
+
+    auto* grid = ledger->findChild<QTableView*>(QStringLiteral("高级表格1"));
+    visitOpened(
+        fixture, QStringLiteral("AddRecordDialog"), [&] { trigger(ledger, "actionAddRecord"); },
+        visit);
+    visitOpened(
+        fixture, QStringLiteral("EditRecordDialog"),
+        [&] {
+            grid->setCurrentIndex(grid->model()->index(0, 1));
+            trigger(ledger, "actionEditRecord");
+        },
+        visit);
+    visitOpened(
+        fixture, QStringLiteral("TotalDialog"),
+        [&] {
+            QTest::mouseClick(ledger->findChild<QPushButton*>(QStringLiteral("按钮1")),
+                              Qt::LeftButton);
+        },
+        visit);
+    visitOpened(
+        fixture, QStringLiteral("AboutWindow (ledger)"), [&] { trigger(ledger, "actionAbout"); },
+        visit);
+}
