@@ -4,9 +4,11 @@
 #include "storage/usernames.h"
 
 #include <QDir>
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <cerrno>
 
 namespace vellumar {
 
@@ -286,7 +288,10 @@ UserChange UserDirectory::remove(int position) {
     // deletes anything else.
     if (*kind == FileSystem::Kind::Directory || *kind == FileSystem::Kind::Other)
         return UserChange::failed(
-            notARegularFile(FileAction::Remove, ledgerPath(name)).prefixed(notDeleted));
+            (*kind == FileSystem::Kind::Directory
+                 ? fileFailure(FileAction::Remove, ledgerPath(name), EISDIR)
+                 : notARegularFile(FileAction::Remove, ledgerPath(name), false))
+                .prefixed(notDeleted));
 
     const int record = position + 1;
     const auto deleteRecord = [&](RecordTable::Editor& editor) {
