@@ -25,8 +25,9 @@ namespace vellumar {
 // A file beyond the ceilings of a ledger (LedgerLimits: its size, its rows, the characters of
 // one cell) is refused with a sentence that says which, and so is one that would need more
 // memory than the system has free; the refusal comes before memory is spent on what is too
-// large, and a failed allocation is a refusal too, never an abort. Loading takes memory of
-// about the file's size: its text as UTF-16 and some 40 bytes a row.
+// large, and a failed allocation is a refusal too, never an abort. What a load holds is the
+// text as UTF-16 (two bytes a character, so about two thirds of a Chinese file's size) and
+// some 40 bytes a row, plus a few megabytes while it reads.
 namespace LedgerFile {
 
 // How many bytes of memory the system can still give; nothing when it cannot tell.
