@@ -218,6 +218,7 @@ private Q_SLOTS:
     void rowCeiling();
     void fileSizeCeilingBeforeReading_data();
     void fileSizeCeilingBeforeReading();
+    void systemTellsItsFreeMemory();
     void refusesWhatMemoryCannotHold_data();
     void refusesWhatMemoryCannotHold();
     void memoryEstimateIsHonest_data();
@@ -700,6 +701,13 @@ void TestLedgerFile::fileSizeCeilingBeforeReading() {
     const Status status = LedgerFile::load(path, *kept);
     QCOMPARE(status.message(), reason);
     QCOMPARE(cellsOf(*kept), before);
+}
+
+// Without an answer from the system the memory check would be skipped for every load.
+void TestLedgerFile::systemTellsItsFreeMemory() {
+    const std::optional<qint64> available = LedgerFile::availableMemory();
+    QVERIFY(available.has_value());
+    QVERIFY(*available > 0);
 }
 
 void TestLedgerFile::refusesWhatMemoryCannotHold_data() {
