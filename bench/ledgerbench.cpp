@@ -5,6 +5,8 @@
 //
 //   ledger_bench generate DIR          writes ledger_1000.z, ledger_100000.z, ledger_1000000.z
 //   ledger_bench run DIR [SIZES...]    measures and prints the table
+//   ledger_bench hostile DIR           writes files beyond and at a ledger's ceilings into DIR,
+//                                      measures loading or refusing each, prints the table
 //   ledger_bench smoke                 a quick run on 1000 records in a temporary folder
 //   ledger_bench screenshot FILE PNG [W H]   opens the window on a ledger file, saves a picture
 
@@ -15,6 +17,7 @@
 #include "frame/services.h"
 #include "host/host.h"
 #include "ledger/ledgerfile.h"
+#include "ledger/ledgerlimits.h"
 #include "ledger/ledgersheet.h"
 #include "ledger/ledgerwindow.h"
 #include "storage/datapaths.h"
@@ -33,6 +36,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <sys/resource.h>
 
 using namespace vellumar;
@@ -117,6 +121,18 @@ int measureSave(const QString& file) {
     if (!saved)
         return fail(saved.message());
     report(seconds, QString::number(QFileInfo(target).size()));
+    return 0;
+}
+
+// Loads a file that may well be refused; the time is until the answer, either way.
+int measureAttempt(const QString& file) {
+    LedgerSheet sheet;
+    QElapsedTimer timer;
+    timer.start();
+    const Status loaded = LedgerFile::load(file, sheet);
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    report(seconds, loaded ? QStringLiteral("loaded %1 rows").arg(sheet.rowCount())
+                           : QStringLiteral("refused: ") + loaded.message());
     return 0;
 }
 
@@ -361,6 +377,124 @@ int runAll(const QString& directory, const QList<int>& sizes, int runs) {
     return 0;
 }
 
+// ----- hostile files: what a file from anywhere can be, and the largest a ledger may be ----
+
+struct HostileFile {
+    QString name;
+    QString description;
+    // Writes the content; false when the file could not be made.
+    std::function<bool(QFile&)> write;
+};
+
+// Writes `pattern` over and over until the file holds `bytes` bytes (the last copy cut).
+bool writeRepeated(QFile& file, const QByteArray& pattern, qint64 bytes) {
+    QByteArray block;
+    while (block.size() < (1 << 20))
+        block += pattern;
+    block.truncate(block.size() - block.size() % pattern.size());
+    for (qint64 left = bytes; left > 0;) {
+        const qint64 count = std::min<qint64>(left, block.size());
+        if (file.write(block.constData(), count) != count)
+            return false;
+        left -= count;
+    }
+    return true;
+}
+
+const QList<HostileFile>& hostileFiles() {
+    static const QList<HostileFile> files = {
+        {QStringLiteral("one_huge_cell.z"),
+         QStringLiteral("100 MB: one cell of Chinese text, no line break"),
+         [](QFile& file) {
+             return file.write("\xEF\xBB\xBF"
+                               "1,") == 5 &&
+                    // whole characters of three bytes each, up to 100 MB
+                    writeRepeated(file, QStringLiteral("货").toUtf8(), (100'000'000 - 5) / 3 * 3);
+         }},
+        {QStringLiteral("blank_lines.z"), QStringLiteral("50 MB of blank lines (CRLF)"),
+         [](QFile& file) {
+             return writeRepeated(file, "\r\n", 50'000'000);
+         }},
+        {QStringLiteral("ceiling_blank_lines.z"),
+         QStringLiteral("5 000 000 blank lines (LF): the most rows a ledger may have, in the "
+                        "fewest bytes"),
+         [](QFile& file) {
+             return writeRepeated(file, "\n", LedgerLimits::MaxRows);
+         }},
+        {QStringLiteral("two_gigabytes_one_row.z"),
+         QStringLiteral("2 GiB sparse file (ftruncate): nothing on disk, zeros to read"),
+         [](QFile& file) {
+             return file.resize(qint64(2) << 30);
+         }},
+        {QStringLiteral("ceiling_cells.z"),
+         QStringLiteral("just under 512 MiB: rows of eight cells of 32 767 Chinese characters"),
+         [](QFile& file) {
+             const QString cell = QStringLiteral("字").repeated(LedgerLimits::MaxCellCharacters);
+             const QByteArray row =
+                 QStringList(LedgerSheet::ColumnCount, cell).join(u',').toUtf8() + "\r\n";
+             const qint64 rows = (LedgerLimits::MaxFileBytes - 3) / row.size();
+             return file.write("\xEF\xBB\xBF") == 3 && writeRepeated(file, row, rows * row.size());
+         }},
+        {QStringLiteral("ceiling_rows.z"),
+         QStringLiteral("5 000 000 rows (the most a ledger may have): titles and short records"),
+         [](QFile& file) {
+             QByteArray bytes = "\xEF\xBB\xBF" + LedgerSheet::titles().join(u',').toUtf8() + "\r\n";
+             for (qint64 row = 1; row < LedgerLimits::MaxRows; ++row) {
+                 bytes += QByteArray::number(row) + ",\xE5\xA4\xA7\xE7\xB1\xB3,2,\xE8\xA2\x8B\r\n";
+                 if (bytes.size() >= (1 << 20)) {
+                     if (file.write(bytes) != bytes.size())
+                         return false;
+                     bytes.clear();
+                 }
+             }
+             return file.write(bytes) == bytes.size();
+         }},
+    };
+    return files;
+}
+
+int runHostile(const QString& directory, int runs) {
+    QDir().mkpath(directory);
+    for (const HostileFile& hostile : hostileFiles()) {
+        const QString path = QDir(directory).filePath(hostile.name);
+        if (QFileInfo::exists(path))
+            continue;
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || !hostile.write(file) || !file.flush()) {
+            file.remove();
+            return fail(QStringLiteral("could not write ") + path);
+        }
+    }
+    // What a process takes that loads a ledger of a single row, for comparison.
+    QTemporaryDir tiny;
+    const QString small = tiny.filePath(QStringLiteral("tiny.z"));
+    {
+        QFile file(small);
+        const QByteArray row = "1,a\r\n";
+        if (!file.open(QIODevice::WriteOnly) || file.write(row) != row.size())
+            return fail(QStringLiteral("could not write ") + small);
+    }
+    const Measured baseline = runMedian(QStringLiteral("attempt"), small, runs);
+    out() << "\n| Hostile file | Size | Outcome | Time to load or refuse | Peak memory | "
+             "Peak ÷ file size |\n"
+          << "|---|---:|---|---:|---:|---:|\n";
+    for (const HostileFile& hostile : hostileFiles()) {
+        const QString path = QDir(directory).filePath(hostile.name);
+        const Measured attempt = runMedian(QStringLiteral("attempt"), path, runs);
+        if (!attempt.ok)
+            return fail(QStringLiteral("the attempt on %1 failed").arg(hostile.name));
+        const double fileMiB = QFileInfo(path).size() / 1048576.0;
+        out() << "| " << hostile.description << " | " << QString::number(fileMiB, 'f', 1)
+              << " MiB | " << attempt.extra.join(u' ') << " | " << ms(attempt.seconds) << " | "
+              << QString::number(attempt.peakMiB, 'f', 0) << " MiB | "
+              << QString::number(attempt.peakMiB / fileMiB, 'f', 2) << " |\n";
+        out().flush();
+    }
+    out() << "\nA process that loads a one-row ledger peaks at "
+          << QString::number(baseline.peakMiB, 'f', 0) << " MiB." << Qt::endl;
+    return 0;
+}
+
 int smoke() {
     QTemporaryDir directory;
     const QList<int> sizes = {1000};
@@ -408,6 +542,8 @@ int main(int argc, char* argv[]) {
             return measureSave(file);
         if (kind == QStringLiteral("freerow"))
             return measureFreeRow(file);
+        if (kind == QStringLiteral("attempt"))
+            return measureAttempt(file);
         return fail(QStringLiteral("unknown measurement ") + kind);
     }
     if (command == QStringLiteral("generate") || command == QStringLiteral("run")) {
@@ -420,9 +556,11 @@ int main(int argc, char* argv[]) {
             return generate(arguments.value(1), sizes);
         return runAll(arguments.value(1), sizes, 3);
     }
+    if (command == QStringLiteral("hostile"))
+        return runHostile(arguments.value(1), 3);
     if (command == QStringLiteral("smoke"))
         return smoke();
-    std::fprintf(stderr, "usage: ledger_bench generate|run DIR [SIZES...] | smoke | "
+    std::fprintf(stderr, "usage: ledger_bench generate|run DIR [SIZES...] | hostile DIR | smoke | "
                          "screenshot FILE PNG [W H]\n");
     return 2;
 }

@@ -9,7 +9,12 @@ PACKAGES="
     libsqlite3-dev libsodium-dev
     fonts-noto-cjk fonts-arphic-ukai fonts-dejavu-core
     xdg-utils xvfb xauth
+    locales
+    clang libclang-rt-14-dev llvm-14
 "
+
+# Comma-decimal locales that the conversion tests run under as well.
+LOCALES="de_DE.UTF-8 ru_RU.UTF-8"
 
 missing=""
 for package in $PACKAGES; do
@@ -18,17 +23,30 @@ for package in $PACKAGES; do
     fi
 done
 
-if [ -z "$missing" ]; then
-    exit 0
-fi
-
-echo "Installing:$missing"
 if [ "$(id -u)" -eq 0 ]; then
     as_root=""
 else
     as_root="sudo"
 fi
-export DEBIAN_FRONTEND=noninteractive
-$as_root apt-get update -qq
-# shellcheck disable=SC2086
-$as_root apt-get install -y -qq --no-install-recommends $missing
+
+if [ -n "$missing" ]; then
+    echo "Installing:$missing"
+    export DEBIAN_FRONTEND=noninteractive
+    $as_root apt-get update -qq
+    # shellcheck disable=SC2086
+    $as_root apt-get install -y -qq --no-install-recommends $missing
+fi
+
+# `locale -a` spells de_DE.UTF-8 as de_DE.utf8.
+for name in $LOCALES; do
+    spelled=$(echo "$name" | sed 's/\.UTF-8$/.utf8/')
+    if ! locale -a 2>/dev/null | grep -qx "$spelled"; then
+        echo "Generating locale $name"
+        # localedef also answers 1 for mere warnings; what counts is whether the locale exists.
+        $as_root localedef -i "${name%%.*}" -f UTF-8 "$name" || true
+        if ! locale -a 2>/dev/null | grep -qx "$spelled"; then
+            echo "Could not generate locale $name" >&2
+            exit 1
+        fi
+    fi
+done

@@ -21,3 +21,6 @@ export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_stri
 export LSAN_OPTIONS="use_tls=0:suppressions=$top/tests/sanitizer/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 (cd build-asan && ctest --output-on-failure -j "$jobs")
+
+# The ledger reader and the number conversions under libFuzzer (clang), for a bounded time.
+sh tests/fuzz/run.sh

@@ -1,13 +1,21 @@
 #include "host/conversions.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <string>
+#include <string_view>
+#include <system_error>
 
 namespace vellumar {
 
 namespace {
+
+// What numberToText writes for a figure beyond the range of a double.
+constexpr char16_t OverflowText[] = u"溢出";
+constexpr std::u32string_view OverflowFolded = U"溢出";
 
 // Folds the full-width forms a Chinese input method produces into ASCII.
 char32_t foldWidth(char32_t c) {
@@ -38,20 +46,33 @@ bool isDigit(char32_t c) {
     return c >= U'0' && c <= U'9';
 }
 
-// Collects the longest leading "[sign] digits [. digits] [e [sign] digits]" as ASCII.
-std::string leadingNumber(QStringView text) {
+struct LeadingNumber {
+    std::string ascii;     // "[-] digits [. digits] [e [sign] digits]", empty when there is none
+    bool overflow = false; // the text starts with the overflow text instead
+    bool negative = false;
+};
+
+// Collects the longest leading number of the text as plain ASCII.
+LeadingNumber leadingNumber(QStringView text) {
     std::u32string folded;
     folded.reserve(static_cast<size_t>(text.size()));
     for (char32_t c : text.toUcs4())
         folded.push_back(foldWidth(c));
 
+    LeadingNumber found;
     size_t i = 0;
     while (i < folded.size() && isBlank(folded[i]))
         ++i;
-
-    std::string out;
     if (i < folded.size() && (folded[i] == U'+' || folded[i] == U'-'))
-        out.push_back(static_cast<char>(folded[i++]));
+        found.negative = folded[i++] == U'-';
+    if (std::u32string_view(folded).substr(i).starts_with(OverflowFolded)) {
+        found.overflow = true;
+        return found;
+    }
+
+    std::string& out = found.ascii;
+    if (found.negative)
+        out.push_back('-');
     bool anyDigit = false;
     while (i < folded.size() && isDigit(folded[i])) {
         out.push_back(static_cast<char>(folded[i++]));
@@ -65,58 +86,107 @@ std::string leadingNumber(QStringView text) {
             anyDigit = true;
         }
     }
-    if (!anyDigit)
-        return {};
+    if (!anyDigit) {
+        out.clear();
+        return found;
+    }
     // An exponent only counts when digits follow it: "2e" is 2, "2e3" is 2000.
     if (i < folded.size() && (folded[i] == U'e' || folded[i] == U'E')) {
         size_t j = i + 1;
         std::string exponent = "e";
         if (j < folded.size() && (folded[j] == U'+' || folded[j] == U'-'))
             exponent.push_back(static_cast<char>(folded[j++]));
-        size_t digitsStart = j;
+        const size_t digitsStart = j;
         while (j < folded.size() && isDigit(folded[j]))
             exponent.push_back(static_cast<char>(folded[j++]));
         if (j > digitsStart)
             out += exponent;
     }
-    return out;
+    return found;
+}
+
+// For a number text beyond the range of a double: whether it is too large (rather than too
+// small). Only the sign of its decimal magnitude matters, so a saturated exponent will do.
+bool isTooLarge(std::string_view number) {
+    size_t i = number.starts_with('-') ? 1 : 0;
+    long long magnitude = 0; // power of ten of the first significant digit, exponent aside
+    bool significant = false;
+    long long integerDigits = 0;
+    for (; i < number.size() && number[i] >= '0' && number[i] <= '9'; ++i) {
+        significant = significant || number[i] != '0';
+        if (significant)
+            ++integerDigits;
+    }
+    if (significant) {
+        magnitude = integerDigits - 1;
+    } else if (i < number.size() && number[i] == '.') {
+        for (++i, magnitude = -1; i < number.size() && number[i] == '0'; ++i)
+            --magnitude;
+    }
+    while (i < number.size() && number[i] != 'e')
+        ++i;
+    long long exponent = 0;
+    if (i < number.size()) {
+        ++i;
+        const bool negative = i < number.size() && number[i] == '-';
+        if (i < number.size() && (number[i] == '-' || number[i] == '+'))
+            ++i;
+        for (; i < number.size(); ++i)
+            exponent = std::min(exponent * 10 + (number[i] - '0'), 1'000'000'000'000LL);
+        if (negative)
+            exponent = -exponent;
+    }
+    return magnitude + exponent > 0;
 }
 
 } // namespace
 
 double textToNumber(QStringView text) {
-    const std::string number = leadingNumber(text);
-    if (number.empty())
+    const LeadingNumber number = leadingNumber(text);
+    constexpr double infinity = std::numeric_limits<double>::infinity();
+    if (number.overflow)
+        return number.negative ? -infinity : infinity;
+    if (number.ascii.empty())
         return 0.0;
-    const double value = std::strtod(number.c_str(), nullptr);
-    // A figure beyond the range of a double means nothing at a shop counter.
-    if (!std::isfinite(value))
-        return 0.0;
+    const char* const begin = number.ascii.data();
+    const char* const end = begin + number.ascii.size();
+    double value = 0.0;
+    const std::from_chars_result read = std::from_chars(begin, end, value);
+    if (read.ec == std::errc::result_out_of_range) {
+        if (!isTooLarge(number.ascii))
+            return 0.0; // the nearest double to a figure that small
+        return number.negative ? -infinity : infinity;
+    }
+    if (read.ec != std::errc() || read.ptr != end)
+        return 0.0; // cannot happen: the text was collected in the form from_chars reads
     return value == 0.0 ? 0.0 : value;
 }
 
 QString numberToText(double value) {
     if (std::isnan(value))
-        return QStringLiteral("0");
+        return QString::fromUtf16(OverflowText);
     if (std::isinf(value))
-        return value > 0 ? QStringLiteral("溢出") : QStringLiteral("-溢出");
+        return value > 0 ? QString::fromUtf16(OverflowText)
+                         : QLatin1Char('-') + QString::fromUtf16(OverflowText);
+    if (value == 0.0)
+        return QStringLiteral("0");
 
-    // Round to 15 significant digits first; everything below works on those digits.
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.14e", value);
-    const std::string scientific(buffer);
+    // The shortest digits that read back to the same double, as "-d.ddde+XX".
+    char buffer[40];
+    const std::to_chars_result written =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    const std::string_view scientific(buffer, static_cast<size_t>(written.ptr - buffer));
     const size_t ePos = scientific.find('e');
-    const bool negative = scientific[0] == '-';
+    const bool negative = scientific.front() == '-';
     std::string digits;
     for (size_t k = negative ? 1 : 0; k < ePos; ++k)
         if (scientific[k] != '.')
             digits.push_back(scientific[k]);
-    int exponent = std::atoi(scientific.c_str() + ePos + 1);
-
-    while (digits.size() > 1 && digits.back() == '0')
-        digits.pop_back();
-    if (digits == "0")
-        return QStringLiteral("0");
+    int exponent = 0;
+    const char* exponentText = scientific.data() + ePos + 1;
+    if (*exponentText == '+')
+        ++exponentText;
+    std::from_chars(exponentText, scientific.data() + scientific.size(), exponent);
 
     // Built with QString: GCC 12 misreads std::string concatenation here at -O3.
     QString out;

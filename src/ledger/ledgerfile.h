@@ -5,6 +5,9 @@
 
 #include <QString>
 
+#include <functional>
+#include <optional>
+
 class QIODevice;
 
 namespace vellumar {
@@ -18,9 +21,22 @@ namespace vellumar {
 // spreadsheet programs write. Nothing is dropped silently: short rows are padded, and a file
 // with text beyond the eighth column is refused rather than cut. Reading never changes the
 // sheet unless the whole file was read.
+//
+// A file beyond the ceilings of a ledger (LedgerLimits: its size, its rows, the characters of
+// one cell) is refused with a sentence that says which, and so is one that would need more
+// memory than the system has free; the refusal comes before memory is spent on what is too
+// large, and a failed allocation is a refusal too, never an abort. What a load holds is the
+// text as UTF-16 (two bytes a character, so about two thirds of a Chinese file's size) and
+// some 40 bytes a row, plus a few megabytes while it reads.
 namespace LedgerFile {
 
-Status read(QIODevice& device, LedgerSheet& sheet);
+// How many bytes of memory the system can still give; nothing when it cannot tell.
+using MemoryProbe = std::function<std::optional<qint64>()>;
+// MemAvailable of /proc/meminfo.
+std::optional<qint64> availableMemory();
+
+// When the probe cannot tell, the ceilings alone bound what a load takes.
+Status read(QIODevice& device, LedgerSheet& sheet, const MemoryProbe& memory = availableMemory);
 // With followLinks false a symbolic link is refused rather than read through: the ledgers in
 // the data folder are read only from regular files of their own.
 Status load(const QString& path, LedgerSheet& sheet, bool followLinks = true);

@@ -1,0 +1,59 @@
+// libFuzzer target for the number conversions. Properties: nothing crashes; every finite
+// double reads back from its text as exactly itself; text-to-number of any text gives a
+// number (never NaN) whose own text reads back to it; number-to-text writes nothing but
+// digits, '.', '-', 'E', '+' or the overflow text.
+
+#include "host/conversions.h"
+
+#include <QString>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+using namespace vellumar;
+
+namespace {
+
+bool isNumberText(const QString& text) {
+    if (text == u"溢出" || text == u"-溢出")
+        return true;
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!(u >= u'0' && u <= u'9') && u != u'.' && u != u'-' && u != u'E' && u != u'+')
+            return false;
+    }
+    return true;
+}
+
+// The double's text is a number text and reads back to the double (or, for infinities and
+// NaN, to an infinity: never to a finite value such as 0).
+void checkDouble(double value) {
+    const QString text = numberToText(value);
+    if (!isNumberText(text))
+        std::abort();
+    const double back = textToNumber(text);
+    if (std::isfinite(value) ? back != value : !std::isinf(back))
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size >= sizeof(double)) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, data, sizeof bits);
+        checkDouble(std::bit_cast<double>(bits));
+    }
+    const QString text =
+        QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const double value = textToNumber(text);
+    if (std::isnan(value) || (value == 0.0 && std::signbit(value)))
+        std::abort();
+    checkDouble(value);
+    return 0;
+}
