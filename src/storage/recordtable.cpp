@@ -101,7 +101,7 @@ Status sqliteFailure(sqlite3* db, int rc, const QString& path) {
 // A prepared statement that is always finished, so no view keeps the file locked.
 class Statement {
 public:
-    Statement(sqlite3* db, const char* sql) : m_db(db) {
+    Statement(sqlite3* db, const char* sql) {
         m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr);
     }
     ~Statement() { sqlite3_finalize(m_stmt); }
@@ -134,7 +134,6 @@ public:
     }
 
 private:
-    sqlite3* m_db;
     sqlite3_stmt* m_stmt = nullptr;
     int m_rc;
 };
