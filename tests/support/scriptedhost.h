@@ -23,8 +23,13 @@ public:
     // only an OK button is answered OK by itself; a question without a scripted answer is a
     // test failure.
     void answer(int answer) { m_answers.enqueue(answer); }
+    // The button the next question (ask) is answered with; a question without one is a test
+    // failure and gets its cancel button.
+    void answerQuestion(int button) { m_questionAnswers.enqueue(button); }
     // The file the next open-file dialog returns; an empty string means "cancelled".
     void chooseFile(const QString& path) { m_files.enqueue(path); }
+    // The file the next save-file dialog returns; an empty string means "cancelled".
+    void chooseSaveFile(const QString& path) { m_saveFiles.enqueue(path); }
     void setNow(const QDateTime& moment) { m_now = moment; }
     // Makes deleteFile and renameFile fail from now on, without touching the disk.
     void failFileOperations(bool fail) { m_failFileOperations = fail; }
@@ -33,6 +38,12 @@ public:
     QStringList messageTexts() const;
     const QStringList& commandLines() const { return m_commandLines; }
     const QList<QList<vellumar::FileFilter>>& fileDialogs() const { return m_fileDialogs; }
+    const QList<vellumar::Question>& questions() const { return m_questions; }
+    struct SaveDialog {
+        QList<vellumar::FileFilter> filters;
+        QString suggestedPath;
+    };
+    const QList<SaveDialog>& saveDialogs() const { return m_saveDialogs; }
     void clearRecords();
 
     // Empty when the script was played out exactly: every answer used, no question unanswered.
@@ -40,8 +51,11 @@ public:
 
     int messageBox(const QString& text, int flags, const QString& title,
                    const QString& detail) override;
+    int ask(const vellumar::Question& question) override;
     std::optional<QString> chooseFileToOpen(const QList<vellumar::FileFilter>& filters,
                                             const QString& startDirectory) override;
+    std::optional<QString> chooseFileToSave(const QList<vellumar::FileFilter>& filters,
+                                            const QString& suggestedPath) override;
     bool run(const QString& commandLine) override;
     bool deleteFile(const QString& path) override;
     bool renameFile(const QString& oldPath, const QString& newPath) override;
@@ -49,8 +63,12 @@ public:
 
 private:
     QQueue<int> m_answers;
+    QQueue<int> m_questionAnswers;
     QQueue<QString> m_files;
+    QQueue<QString> m_saveFiles;
     QList<Message> m_messages;
+    QList<vellumar::Question> m_questions;
+    QList<SaveDialog> m_saveDialogs;
     QStringList m_commandLines;
     QList<QList<vellumar::FileFilter>> m_fileDialogs;
     QStringList m_problems;
