@@ -29,6 +29,7 @@ Status HolderLedger::checkName() const {
 
 Result<HolderLedger::Opened> HolderLedger::load(LedgerSheet& sheet) {
     m_keepAside = false;
+    m_foundUnreadable = false;
     if (Status named = checkName(); !named)
         return named;
     const Result<FileSystem::Kind> kind = m_files.kind(m_path);
@@ -51,6 +52,7 @@ Result<HolderLedger::Opened> HolderLedger::load(LedgerSheet& sheet) {
     // Not through a link even if one took the file's place since the look above.
     if (Status loaded = LedgerFile::load(m_path, sheet, /*followLinks=*/false); !loaded) {
         m_keepAside = true;
+        m_foundUnreadable = true;
         return loaded;
     }
     return Opened::Loaded;

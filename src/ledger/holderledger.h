@@ -35,7 +35,10 @@ public:
 
     // Reads the holder's file into the sheet. On failure the sheet is as it was.
     Result<Opened> load(LedgerSheet& sheet);
-    // Whether the next save first keeps the file found at opening aside.
+    // Whether a regular file was found at opening that could not be read; the next save keeps
+    // it aside first.
+    bool foundUnreadableFile() const { return m_foundUnreadable; }
+    // Whether the next save first looks again at what is there and keeps a file aside.
     bool keepsAsideBeforeSaving() const { return m_keepAside; }
 
     // Writes the whole sheet to the holder's file, crash-safe; the moment names the copy of an
@@ -52,6 +55,7 @@ private:
     QString m_userName;
     QString m_path;
     bool m_keepAside = false;
+    bool m_foundUnreadable = false;
     QString m_keptCopy;
 };
 

@@ -14,8 +14,6 @@
 #include "utilities/aboutwindow.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QResizeEvent>
 #include <QShortcut>
@@ -147,10 +145,10 @@ void LedgerWindow::loadLedger() {
         return;
     // The grid stays empty; what becomes of the file is the holder ledger's promise.
     const QString promise =
-        m_ledger.keepsAsideBeforeSaving()
+        m_ledger.foundUnreadableFile()
             ? QStringLiteral("\n\n窗口中的账目是空的。保存时会先把原文件另存一份带日期时间"
                              "的副本，原来的内容不会丢失。")
-            : QStringLiteral("\n\n窗口中的账目是空的。程序不会改动这个文件；保存会被拒绝，"
+            : QStringLiteral("\n\n窗口中的账目是空的，原来的文件没有改动。保存不成功时，"
                              "关闭窗口时可以把账目另存到别处。");
     m_services.host.messageBox(QStringLiteral("账目文件无法读取：") +
                                    QDir::toNativeSeparators(m_ledger.path()) +

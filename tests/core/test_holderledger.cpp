@@ -126,6 +126,7 @@ void TestHolderLedger::loading() {
     const Result<HolderLedger::Opened> opened = ledger.load(sheet);
     QCOMPARE(opened.ok(), loads);
     QCOMPARE(ledger.keepsAsideBeforeSaving(), keepsAside);
+    QCOMPARE(ledger.foundUnreadableFile(), keepsAside);
     if (loads) {
         QCOMPARE(*opened, found == Found::Nothing ? HolderLedger::Opened::New
                                                   : HolderLedger::Opened::Loaded);
@@ -246,6 +247,7 @@ void TestHolderLedger::nameThatIsNoFileName() {
     const Result<HolderLedger::Opened> opened = ledger.load(sheet);
     QVERIFY(!opened.ok());
     QVERIFY2(opened.status().message().contains(says), qPrintable(opened.status().message()));
+    QVERIFY(!ledger.foundUnreadableFile()); // nothing to promise a copy of
     QVERIFY(sheet.cell(1, LedgerSheet::Product).isEmpty());
     const Status saved = ledger.save(*ledgerWith(u"新的"_qs), Moment);
     QVERIFY(!saved.ok());
