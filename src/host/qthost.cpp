@@ -8,7 +8,11 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileIconProvider>
+#include <QFileSystemModel>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -97,7 +101,11 @@ int QtHost::ask(const Question& question) {
     if (!question.detail.isEmpty())
         box.setInformativeText(QStringLiteral("详细信息：") + question.detail);
     box.setWindowModality(Qt::ApplicationModal);
-    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 180px; }"));
+    // A question names files and says what each choice does: its lines wrap at a width that
+    // reads well instead of running off the box's edge (QMessageBox wraps only rich text).
+    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 420px; }"));
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+        label->setWordWrap(true);
     // One role for all, so the buttons stay in the caller's order on every desktop.
     QList<QPushButton*> buttons;
     for (const QString& caption : question.buttons)
@@ -127,6 +135,34 @@ public:
     }
 };
 
+// Sizes and dates of the files the way a Chinese desktop writes them, whatever language the
+// system itself is set to.
+class ChineseFileDetails final : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    enum Column { Name = 0, Size, Type, Modified };
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || !files || !index.isValid())
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex file = mapToSource(index);
+        static const QLocale chinese(QLocale::Chinese, QLocale::China);
+        switch (index.column()) {
+        case Size:
+            if (files->isDir(file))
+                return QString();
+            return chinese.formattedDataSize(files->size(file), 1,
+                                             QLocale::DataSizeTraditionalFormat);
+        case Modified:
+            return chinese.toString(files->lastModified(file), QStringLiteral("yyyy/M/d HH:mm"));
+        default:
+            return QIdentityProxyModel::data(index, role);
+        }
+    }
+};
+
 // The program's own file dialog rather than the desktop's, so it speaks Chinese, names ledger
 // files as the program does and opens large enough to read.
 void prepareFileDialog(QFileDialog& dialog, const QList<FileFilter>& filters,
@@ -135,6 +171,7 @@ void prepareFileDialog(QFileDialog& dialog, const QList<FileFilter>& filters,
     // The descriptions already show their pattern, so Qt's own copy of it stays hidden.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setIconProvider(&types);
+    dialog.setProxyModel(new ChineseFileDetails(&dialog));
     QStringList entries;
     for (const FileFilter& filter : filters)
         entries.append(filter.description + QStringLiteral(" (") + filter.pattern +

@@ -1,6 +1,7 @@
 #include "guifixture.h"
 #include "host/qthost.h"
 
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -56,7 +57,9 @@ private:
 
 Question failedSave() {
     Question question;
-    question.text = u"文件保存失败！"_qs;
+    question.text = u"文件保存失败！\n无法写入文件“/home/shop/Vellumar/source/用户/张三.z”。"
+                    u"同名的是一个文件夹，不是文件。\n\n账目还没有保存。关闭之前请选择：再试一次，"
+                    u"把账目另存到别处，或者不保存就关闭。"_qs;
     question.buttons = {u"重试"_qs, u"另存为…"_qs, u"不保存"_qs, u"返回"_qs};
     question.defaultButton = 0;
     question.cancelButton = 3;
@@ -98,6 +101,18 @@ QString typeShown(QFileDialog* dialog, const QString& path) {
     return type;
 }
 
+// What the dialog's list shows in each column for a file.
+QStringList shownDetails(QFileDialog* dialog, const QString& path) {
+    auto* model = dialog->findChild<QFileSystemModel*>();
+    QAbstractProxyModel* shown = dialog->proxyModel();
+    if (!model || !shown)
+        return {};
+    QStringList columns;
+    for (int column = 0; column < model->columnCount(); ++column)
+        columns << shown->mapFromSource(model->index(path, column)).data().toString();
+    return columns;
+}
+
 } // namespace
 
 class TestQtHost : public QObject {
@@ -130,8 +145,19 @@ void TestQtHost::questionWithButtonsOfItsOwn() {
     QList<int> lefts;
     WhenShown<QMessageBox> reply([&](QMessageBox* box) {
         QCOMPARE(box->windowTitle(), u"提示"_qs);
-        QCOMPARE(box->text(), u"文件保存失败！"_qs);
+        QCOMPARE(box->text(), failedSave().text);
         detail = box->informativeText();
+        // A long question wraps inside the box instead of running off its edge.
+        auto* label = box->findChild<QLabel*>(u"qt_msgbox_label"_qs);
+        QVERIFY(label);
+        QVERIFY(box->rect().contains(QRect(label->mapTo(box, QPoint()), label->size())));
+        int longest = 0;
+        for (const QString& line : box->text().split(u'\n'))
+            longest = std::max(longest, label->fontMetrics().horizontalAdvance(line));
+        if (label->wordWrap())
+            QVERIFY(label->height() >= label->heightForWidth(label->width()));
+        else
+            QVERIFY2(label->width() >= longest, "the text runs off the box");
         for (const QString& caption : failedSave().buttons) {
             QPushButton* button = buttonNamed(box, caption);
             QVERIFY(button);
@@ -169,6 +195,7 @@ void TestQtHost::openDialogNamesLedgerFiles() {
     QtHost host;
     QString ledgerType;
     QString notesType;
+    QStringList details;
     WhenShown<QFileDialog> pick([&](QFileDialog* dialog) {
         QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
         QCOMPARE(dialog->windowTitle(), u"打开"_qs);
@@ -178,6 +205,7 @@ void TestQtHost::openDialogNamesLedgerFiles() {
         QCOMPARE(dialog->labelText(QFileDialog::Accept), u"打开"_qs);
         QCOMPARE(dialog->nameFilters().first(), u"数据库文件（*.z） (*.z)"_qs);
         ledgerType = typeShown(dialog, ledger);
+        details = shownDetails(dialog, ledger);
         dialog->selectNameFilter(dialog->nameFilters().at(1)); // other files show only here
         notesType = typeShown(dialog, notes);
         typeName(dialog, QFileInfo(ledger).fileName());
@@ -190,6 +218,9 @@ void TestQtHost::openDialogNamesLedgerFiles() {
     QVERIFY(pick.acted());
     QCOMPARE(chosen.value_or(QString()), ledger);
     QCOMPARE(ledgerType, QtHost::ledgerTypeName());
+    // Size and date in Chinese whatever the system's language is: no English word.
+    QCOMPARE(details.value(1), u"24 字节"_qs);
+    QCOMPARE(details.value(3), QFileInfo(ledger).lastModified().toString(u"yyyy/M/d HH:mm"_qs));
     QVERIFY(!notesType.isEmpty());
     QVERIFY(notesType != QtHost::ledgerTypeName());
 }
