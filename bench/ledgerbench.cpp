@@ -18,6 +18,7 @@
 #include "host/host.h"
 #include "ledger/ledgerfile.h"
 #include "ledger/ledgerlimits.h"
+#include "ledger/ledgerrecords.h"
 #include "ledger/ledgersheet.h"
 #include "ledger/ledgerwindow.h"
 #include "storage/datapaths.h"
@@ -38,6 +39,7 @@
 #include <cstdio>
 #include <functional>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace vellumar;
 
@@ -77,7 +79,14 @@ public:
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
         return MessageAnswer::Ok;
     }
+    int ask(const Question& question) override {
+        std::fprintf(stderr, "question: %s\n", qPrintable(question.text));
+        return question.cancelButton;
+    }
     std::optional<QString> chooseFileToOpen(const QList<FileFilter>&, const QString&) override {
+        return std::nullopt;
+    }
+    std::optional<QString> chooseFileToSave(const QList<FileFilter>&, const QString&) override {
         return std::nullopt;
     }
     bool run(const QString&) override { return false; }
@@ -136,37 +145,43 @@ int measureAttempt(const QString& file) {
     return 0;
 }
 
-// The add-record dialog asks for the first free row each time; the first question after a
-// load walks the ledger, the following ones start where the last one ended.
+// The add-record dialog asks for the row of a new record each time, which is the sheet's
+// search for a free row; the first question after a load walks the ledger, the following
+// ones start where the last one ended.
 int measureFreeRow(const QString& file) {
     LedgerSheet sheet;
     if (const Status loaded = LedgerFile::load(file, sheet); !loaded)
         return fail(loaded.message());
     QElapsedTimer timer;
     timer.start();
-    const int first = sheet.firstFreeRow();
+    const Result<int> first = LedgerRecords::rowForNewRecord(sheet);
     const double firstSeconds = timer.nsecsElapsed() / 1e9;
+    if (!first)
+        return fail(first.status().message());
     constexpr int Adds = 1000;
     timer.restart();
     for (int n = 0; n < Adds; ++n) {
-        int row = sheet.firstFreeRow();
-        if (row < 0)
-            row = sheet.appendRow();
-        sheet.setCell(row, LedgerSheet::Serial, QString::number(row));
+        const Result<int> row = LedgerRecords::rowForNewRecord(sheet);
+        if (!row)
+            return fail(row.status().message());
+        sheet.setCell(*row, LedgerSheet::Serial, QString::number(*row));
     }
     const double perAdd = timer.nsecsElapsed() / 1e9 / Adds;
-    report(firstSeconds, QStringLiteral("%1 %2").arg(first).arg(perAdd * 1e6, 0, 'f', 2));
+    report(firstSeconds, QStringLiteral("%1 %2").arg(*first).arg(perAdd * 1e6, 0, 'f', 2));
     return 0;
 }
 
-// A program folder whose user ledger is the given file (linked, not copied).
+// A program folder whose user ledger is the given file. The window reads its holder's ledger
+// only from a regular file, never through a symbolic link, so the file is hard-linked where
+// it can be and copied where not.
 bool prepareProgramFolder(const QTemporaryDir& folder, const QString& ledger,
                           const DataPaths& paths) {
-    if (!prepareDataDirectory(paths).ok())
+    if (!folder.isValid() || !prepareDataDirectory(paths).ok())
         return false;
-    return QFile::link(QFileInfo(ledger).absoluteFilePath(),
-                       paths.ledgerFile(DataPaths::LedgerDirSlash, UserName)) &&
-           folder.isValid();
+    const QString target = paths.ledgerFile(DataPaths::LedgerDirSlash, UserName);
+    if (::link(QFile::encodeName(ledger).constData(), QFile::encodeName(target).constData()) == 0)
+        return true;
+    return QFile::copy(ledger, target);
 }
 
 class PaintWatch : public QObject {

@@ -8,7 +8,7 @@ PACKAGES="
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev
     libsqlite3-dev libsodium-dev
     fonts-noto-cjk fonts-arphic-ukai fonts-dejavu-core
-    xdg-utils xvfb xauth
+    xdg-utils xvfb xauth shared-mime-info
     locales
     clang libclang-rt-14-dev llvm-14
 "

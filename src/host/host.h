@@ -38,6 +38,17 @@ struct FileFilter {
     QString pattern;
 };
 
+// A question whose answers are buttons of the caller's own.
+struct Question {
+    QString text;
+    QStringList buttons;   // captions, in the order they are shown
+    int defaultButton = 0; // what Enter presses
+    int cancelButton = 0;  // what Esc and the close box answer
+    int icon = MessageFlags::IconQuestion;
+    QString title;  // the default title when empty
+    QString detail; // the system's own words about a failure, shown smaller
+};
+
 // Everything the program needs of its surroundings: questions to the operator, files picked
 // by the operator, other programs and the clock. The windows go through this
 // and nothing else, so the whole program can be driven from a script.
@@ -59,9 +70,16 @@ public:
     int reportFailure(const Status& failure, const QString& lead = QString(),
                       int flags = MessageFlags::IconWarning, const QString& title = QString());
 
+    // Asks a question and answers the index of the button pressed.
+    virtual int ask(const Question& question) = 0;
+
     // Lets the operator pick an existing file; nothing when the dialog was cancelled.
     virtual std::optional<QString> chooseFileToOpen(const QList<FileFilter>& filters,
                                                     const QString& startDirectory) = 0;
+    // Lets the operator choose where a file is saved, starting in the folder of the suggested
+    // path with its name proposed; nothing when the dialog was cancelled.
+    virtual std::optional<QString> chooseFileToSave(const QList<FileFilter>& filters,
+                                                    const QString& suggestedPath) = 0;
 
     // Starts another program or document without waiting for it; true when something started.
     virtual bool run(const QString& commandLine) = 0;

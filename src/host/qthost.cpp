@@ -6,13 +6,21 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileSystemModel>
 #include <QGridLayout>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTreeView>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace vellumar {
 
@@ -121,19 +129,148 @@ int QtHost::messageBox(const QString& text, int flags, const QString& title,
     return choices.last().answer;
 }
 
-std::optional<QString> QtHost::chooseFileToOpen(const QList<FileFilter>& filters,
-                                                const QString& startDirectory) {
+int QtHost::ask(const Question& question) {
+    QMessageBox box(iconFor(question.icon),
+                    question.title.isEmpty() ? defaultTitle() : question.title, question.text,
+                    QMessageBox::NoButton, ownerWindow());
+    if (!question.detail.isEmpty())
+        box.setInformativeText(QStringLiteral("详细信息：") + question.detail);
+    box.setWindowModality(Qt::ApplicationModal);
+    // A question names files and says what each choice does: its lines wrap at a width that
+    // reads well instead of running off the box's edge (QMessageBox wraps only rich text).
+    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 420px; }"));
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+        label->setWordWrap(true);
+    // One role for all, so the buttons stay in the caller's order on every desktop.
+    QList<QPushButton*> buttons;
+    for (const QString& caption : question.buttons)
+        buttons.append(box.addButton(caption, QMessageBox::ActionRole));
+    if (buttons.isEmpty())
+        buttons.append(box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole));
+    const auto button = [&buttons](int index) {
+        return buttons.value(std::clamp<qsizetype>(index, 0, buttons.size() - 1));
+    };
+    box.setDefaultButton(button(question.defaultButton));
+    box.setEscapeButton(button(question.cancelButton));
+    box.exec();
+    const qsizetype clicked = buttons.indexOf(box.clickedButton());
+    return clicked >= 0 && clicked < question.buttons.size() ? int(clicked) : question.cancelButton;
+}
+
+namespace {
+
+// Names ledger files by the program's own type; the desktop's MIME database takes "*.z" for
+// old UNIX compressed files.
+class LedgerFileTypes final : public QFileIconProvider {
+public:
+    QString type(const QFileInfo& info) const override {
+        if (info.isFile() && info.suffix().compare(u"z", Qt::CaseInsensitive) == 0)
+            return QtHost::ledgerTypeName();
+        return QFileIconProvider::type(info);
+    }
+};
+
+// Sizes and dates of the files the way a Chinese desktop writes them, whatever language the
+// system itself is set to.
+class ChineseFileDetails final : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    enum Column { Name = 0, Size, Type, Modified };
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || !files || !index.isValid())
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex file = mapToSource(index);
+        static const QLocale chinese(QLocale::Chinese, QLocale::China);
+        switch (index.column()) {
+        case Size:
+            if (files->isDir(file))
+                return QString();
+            return chinese.formattedDataSize(files->size(file), 1,
+                                             QLocale::DataSizeTraditionalFormat);
+        case Modified:
+            return chinese.toString(files->lastModified(file), QStringLiteral("yyyy/M/d HH:mm"));
+        default:
+            return QIdentityProxyModel::data(index, role);
+        }
+    }
+};
+
+// The program's own file dialog rather than the desktop's, so it speaks Chinese, names ledger
+// files as the program does and opens large enough to read.
+void prepareFileDialog(QFileDialog& dialog, const QList<FileFilter>& filters,
+                       QFileIconProvider& types) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The descriptions already show their pattern, so Qt's own copy of it stays hidden.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setIconProvider(&types);
+    dialog.setProxyModel(new ChineseFileDetails(&dialog));
     QStringList entries;
     for (const FileFilter& filter : filters)
         entries.append(filter.description + QStringLiteral(" (") + filter.pattern +
                        QStringLiteral(")"));
-    // The descriptions already show their pattern, so Qt's own copy of it stays hidden.
-    const QString chosen = QFileDialog::getOpenFileName(
-        ownerWindow(), QStringLiteral("打开"), startDirectory, entries.join(QStringLiteral(";;")),
-        nullptr, QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(entries);
+    dialog.setViewMode(QFileDialog::Detail);
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围："));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("文件名："));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("文件类型："));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.resize(QtHost::fileDialogSize());
+    // Name, size, type, date: wide enough for a Chinese name and the type of a ledger file.
+    if (auto* details = dialog.findChild<QTreeView*>()) {
+        const int widths[] = {300, 90, 150, 160};
+        for (int column = 0; column < 4; ++column)
+            details->header()->resizeSection(column, widths[column]);
+    }
+}
+
+std::optional<QString> chosenFile(QFileDialog& dialog) {
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QString chosen = dialog.selectedFiles().value(0);
     if (chosen.isEmpty())
         return std::nullopt;
     return chosen;
+}
+
+} // namespace
+
+QString QtHost::ledgerTypeName() {
+    return QStringLiteral("Vellumar 账目文件");
+}
+
+QSize QtHost::fileDialogSize() {
+    return {820, 500};
+}
+
+std::optional<QString> QtHost::chooseFileToOpen(const QList<FileFilter>& filters,
+                                                const QString& startDirectory) {
+    LedgerFileTypes types; // outlives the dialog that asks it
+    QFileDialog dialog(ownerWindow(), QStringLiteral("打开"), startDirectory);
+    prepareFileDialog(dialog, filters, types);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("打开"));
+    return chosenFile(dialog);
+}
+
+std::optional<QString> QtHost::chooseFileToSave(const QList<FileFilter>& filters,
+                                                const QString& suggestedPath) {
+    LedgerFileTypes types; // outlives the dialog that asks it
+    const QFileInfo suggested(suggestedPath);
+    QFileDialog dialog(ownerWindow(), QStringLiteral("另存为"), suggested.absolutePath());
+    prepareFileDialog(dialog, filters, types);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("保存"));
+    // A name typed without an ending gets the ending of the first filter.
+    if (!filters.isEmpty() && filters.first().pattern.startsWith(QStringLiteral("*.")))
+        dialog.setDefaultSuffix(filters.first().pattern.mid(2));
+    dialog.selectFile(suggested.fileName());
+    return chosenFile(dialog);
 }
 
 bool QtHost::run(const QString& commandLine) {

@@ -2,6 +2,8 @@
 
 #include "host/host.h"
 
+#include <QSize>
+
 namespace vellumar {
 
 // The host of the running program: Qt's message boxes and file dialogs in Chinese, the
@@ -10,8 +12,16 @@ class QtHost final : public Host {
 public:
     int messageBox(const QString& text, int flags, const QString& title,
                    const QString& detail) override;
+    int ask(const Question& question) override;
     std::optional<QString> chooseFileToOpen(const QList<FileFilter>& filters,
                                             const QString& startDirectory) override;
+    std::optional<QString> chooseFileToSave(const QList<FileFilter>& filters,
+                                            const QString& suggestedPath) override;
+
+    // What the file dialogs call a ledger file instead of the desktop's name for "*.z".
+    static QString ledgerTypeName();
+    // How big the file dialogs open, so that every column is readable.
+    static QSize fileDialogSize();
     bool run(const QString& commandLine) override;
     QDateTime now() const override;
 };

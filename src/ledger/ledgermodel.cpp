@@ -10,8 +10,8 @@ bool hasLineBreak(QStringView text) {
     return text.contains(u'\n') || text.contains(u'\r');
 }
 
-// One line per grid row: a remark's line breaks show as a return mark, the whole text is in
-// the tooltip.
+// One line per grid row: a remark's line breaks show as a return mark; the whole text is the
+// tooltip, which the grid shows where a cell does not show all of it.
 QString oneLine(QStringView text) {
     QString line = text.toString();
     line.replace(QStringLiteral("\r\n"), QStringLiteral("↵"));
@@ -27,8 +27,8 @@ LedgerModel::LedgerModel(LedgerSheet& sheet, QObject* parent)
     connect(&sheet, &LedgerSheet::rowChanged, this, &LedgerModel::rowChanged);
     connect(&sheet, &LedgerSheet::rowsAboutToBeRemoved, this, &LedgerModel::beginRowRemoval);
     connect(&sheet, &LedgerSheet::rowsRemoved, this, &LedgerModel::endRowRemoval);
-    connect(&sheet, &LedgerSheet::rowAboutToBeAppended, this, &LedgerModel::beginRowAppend);
-    connect(&sheet, &LedgerSheet::rowAppended, this, &LedgerModel::endRowAppend);
+    connect(&sheet, &LedgerSheet::rowAboutToBeInserted, this, &LedgerModel::beginRowInsert);
+    connect(&sheet, &LedgerSheet::rowInserted, this, &LedgerModel::endRowInsert);
     connect(&sheet, &LedgerSheet::contentAboutToBeReplaced, this, &LedgerModel::beginResetModel);
     connect(&sheet, &LedgerSheet::contentReplaced, this, &LedgerModel::endResetModel);
 }
@@ -61,7 +61,7 @@ QVariant LedgerModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return hasLineBreak(text) ? oneLine(text) : text.toString();
     case Qt::ToolTipRole:
-        return hasLineBreak(text) ? QVariant(text.toString()) : QVariant();
+        return text.isEmpty() ? QVariant() : QVariant(text.toString());
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(alignment(index.column()));
     default:
@@ -112,7 +112,7 @@ void LedgerModel::endRowRemoval() {
     m_resetting = false;
 }
 
-void LedgerModel::beginRowAppend(int row) {
+void LedgerModel::beginRowInsert(int row) {
     m_resetting = row == 0;
     if (m_resetting)
         beginResetModel();
@@ -120,7 +120,7 @@ void LedgerModel::beginRowAppend(int row) {
         beginInsertRows(QModelIndex(), modelRow(row), modelRow(row));
 }
 
-void LedgerModel::endRowAppend() {
+void LedgerModel::endRowInsert() {
     if (m_resetting)
         endResetModel();
     else

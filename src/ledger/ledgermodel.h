@@ -33,8 +33,8 @@ private:
     void rowChanged(int row);
     void beginRowRemoval(int first, int count);
     void endRowRemoval();
-    void beginRowAppend(int row);
-    void endRowAppend();
+    void beginRowInsert(int row);
+    void endRowInsert();
 
     LedgerSheet& m_sheet;
     // A change that touches the title row shifts every model row, so it resets the model.

@@ -100,7 +100,7 @@ void LedgerSheet::setCell(int row, int column, const QString& text) {
     if (!contains(row, column))
         return;
     m_rows[static_cast<size_t>(row)].setCell(column, text);
-    if (column == Serial && text.isEmpty())
+    if (column == Serial && text.isEmpty() && row > 0)
         m_freeSearchStart = std::min(m_freeSearchStart, row);
     Q_EMIT rowChanged(row);
 }
@@ -112,7 +112,7 @@ int LedgerSheet::firstFreeRow() const {
             return m_freeSearchStart;
         }
     }
-    m_freeSearchStart = rowCount();
+    m_freeSearchStart = std::max(1, rowCount());
     return -1;
 }
 
@@ -132,24 +132,29 @@ void LedgerSheet::removeRows(int first, int count) {
     m_rows.erase(m_rows.begin() + first, m_rows.begin() + first + count);
     // The rows that were known to be records stay records, some of them now higher up.
     if (first < m_freeSearchStart)
-        m_freeSearchStart = std::max(first, m_freeSearchStart - count);
+        m_freeSearchStart = std::max({1, first, m_freeSearchStart - count});
     Q_EMIT rowsRemoved(first, count);
 }
 
 int LedgerSheet::appendRow() {
     const int row = rowCount();
-    Q_EMIT rowAboutToBeAppended(row);
-    m_rows.emplace_back();
-    Q_EMIT rowAppended(row);
+    insertRow(row);
     return row;
 }
 
+void LedgerSheet::insertRow(int row) {
+    row = std::clamp(row, 0, rowCount());
+    Q_EMIT rowAboutToBeInserted(row);
+    m_rows.emplace(m_rows.begin() + row);
+    // The new row is free; what it pushed down from row 0 may be free as well.
+    if (row < m_freeSearchStart)
+        m_freeSearchStart = std::max(1, row);
+    Q_EMIT rowInserted(row);
+}
+
 void LedgerSheet::applyTitles() {
-    if (m_rows.empty()) {
-        Q_EMIT rowAboutToBeAppended(0);
-        m_rows.emplace_back();
-        Q_EMIT rowAppended(0);
-    }
+    if (m_rows.empty())
+        insertRow(0);
     for (int column = 0; column < ColumnCount; ++column)
         m_rows.front().setCell(column, titles().at(column));
     Q_EMIT rowChanged(0);
@@ -160,7 +165,7 @@ void LedgerSheet::replaceRows(std::vector<Row> rows, BorrowedText text) {
     m_rows = std::move(rows);
     // The old rows are gone, so the text they borrowed may go too.
     m_borrowedText = std::move(text);
-    m_freeSearchStart = 0;
+    m_freeSearchStart = 1;
     Q_EMIT contentReplaced();
 }
 

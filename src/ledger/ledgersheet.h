@@ -75,7 +75,9 @@ public:
     void setCell(int row, int column, const QString& text);
 
     bool isFree(int row) const { return cellView(row, Serial).isEmpty(); }
-    // The first row, from row 0 on, whose serial number is empty; -1 when every row has one.
+    // The first row below the titles whose serial number is empty; -1 when every row has one.
+    // Row 0 is never the answer, even when a loaded file left its first cell empty. The search
+    // starts where the last one ended, so asking once per new record costs next to nothing.
     int firstFreeRow() const;
 
     // Deletes a row; the rows below move up by one.
@@ -85,6 +87,8 @@ public:
     void removeRows(int first, int count);
     // Adds one empty row at the end and answers its index.
     int appendRow();
+    // Puts an empty row at the index (clipped to the sheet); the rows from there move down.
+    void insertRow(int row);
     // Writes the eight titles into row 0.
     void applyTitles();
 
@@ -100,8 +104,9 @@ Q_SIGNALS:
     // Around every deletion, single or bulk.
     void rowsAboutToBeRemoved(int first, int count);
     void rowsRemoved(int first, int count);
-    void rowAboutToBeAppended(int row);
-    void rowAppended(int row);
+    // Around a new empty row, at the end or anywhere else.
+    void rowAboutToBeInserted(int row);
+    void rowInserted(int row);
     void contentAboutToBeReplaced();
     void contentReplaced();
 
@@ -110,8 +115,9 @@ private:
 
     std::vector<Row> m_rows;
     BorrowedText m_borrowedText;
-    // Every row above this one has a serial number, so the search for a free row starts here.
-    mutable int m_freeSearchStart = 0;
+    // Every row from 1 up to this one has a serial number, so the search for a free row starts
+    // here; never below 1.
+    mutable int m_freeSearchStart = 1;
 };
 
 } // namespace vellumar

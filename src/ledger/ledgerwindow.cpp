@@ -2,18 +2,18 @@
 
 #include "frame/waitcursor.h"
 #include "frame/windowstyle.h"
+#include "ledger/ledgerclosing.h"
+#include "ledger/ledgerdelegate.h"
 #include "ledger/ledgerfile.h"
 #include "ledger/ledgermodel.h"
+#include "ledger/ledgerrecords.h"
 #include "ledger/recorddialog.h"
 #include "ledger/sidepicture.h"
 #include "ledger/totaldialog.h"
-#include "storage/usernames.h"
 #include "ui_ledgerwindow.h"
 #include "utilities/aboutwindow.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QResizeEvent>
 #include <QShortcut>
@@ -29,12 +29,11 @@ const QString& notice() {
 
 constexpr int ColumnWidths[LedgerSheet::ColumnCount] = {40, 150, 100, 50, 80, 100, 170, 220};
 
-// Shows a wait cursor while a long file operation runs.
-
 } // namespace
 
 LedgerWindow::LedgerWindow(Services services, QString userName, QWidget* parent)
-    : QMainWindow(parent), m_services(services), m_userName(std::move(userName)),
+    : QMainWindow(parent), m_services(services),
+      m_ledger(services.paths, services.files, std::move(userName)),
       m_ui(std::make_unique<Ui::LedgerWindow>()) {
     m_ui->setupUi(this);
     applyFrameKind(this, FrameKind::Resizable);
@@ -50,6 +49,8 @@ LedgerWindow::LedgerWindow(Services services, QString userName, QWidget* parent)
     QTableView* view = m_ui->高级表格1;
     m_model = new LedgerModel(m_sheet, this);
     view->setModel(m_model);
+    // Cells cut off at their column's edge show their whole text as a tooltip.
+    view->setItemDelegate(new LedgerDelegate(view));
     QHeaderView* rows = view->verticalHeader();
     rows->hide();
     rows->setSectionResizeMode(QHeaderView::Fixed);
@@ -126,44 +127,38 @@ int LedgerWindow::currentRow() const {
     return current.isValid() ? LedgerModel::sheetRow(current.row()) : -1;
 }
 
-QString LedgerWindow::userName() const {
-    return m_userName;
-}
-
-QString LedgerWindow::ledgerPath(const QString& userName) const {
-    return m_services.paths.ledgerFile(DataPaths::LedgerDirSlash, userName);
-}
-
 void LedgerWindow::created() {
-    const QString name = userName();
-    const QString caption = name + QStringLiteral("的账目");
+    const QString caption = m_ledger.userName() + QStringLiteral("的账目");
     setWindowTitle(caption);
     m_ui->标签1->setText(caption);
-
-    const QString path = ledgerPath(name);
-    if (isSafeUserName(name) && QFileInfo::exists(path)) {
-        Status loaded;
-        {
-            WaitCursor wait;
-            loaded = LedgerFile::load(path, m_sheet);
-        }
-        if (!loaded) {
-            // The grid stays empty; the file is kept aside before a save replaces it.
-            m_unreadableFile = path;
-            m_services.host.messageBox(
-                QStringLiteral("账目文件无法读取：") + QDir::toNativeSeparators(path) +
-                    QStringLiteral("\n") + loaded.message() +
-                    QStringLiteral("\n\n窗口中的账目是空的。保存时会先把原文件另存一份带日期时间"
-                                   "的副本，原来的内容不会丢失。"),
-                MessageFlags::IconWarning);
-        }
-    }
+    loadLedger();
     applyLayout();
+}
+
+void LedgerWindow::loadLedger() {
+    Result<HolderLedger::Opened> loaded = HolderLedger::Opened::New;
+    {
+        WaitCursor wait;
+        loaded = m_ledger.load(m_sheet);
+    }
+    if (loaded)
+        return;
+    // The grid stays empty; what becomes of the file is the holder ledger's promise.
+    const QString promise =
+        m_ledger.foundUnreadableFile()
+            ? QStringLiteral("\n\n窗口中的账目是空的。保存时会先把原文件另存一份带日期时间"
+                             "的副本，原来的内容不会丢失。")
+            : QStringLiteral("\n\n窗口中的账目是空的，原来的文件没有改动。保存不成功时，"
+                             "关闭窗口时可以把账目另存到别处。");
+    m_services.host.messageBox(QStringLiteral("账目文件无法读取：") +
+                                   QDir::toNativeSeparators(m_ledger.path()) +
+                                   QStringLiteral("\n") + loaded.status().message() + promise,
+                               MessageFlags::IconWarning, QString(), loaded.status().detail());
 }
 
 // Titles, widths and alignments, applied after every load at opening, whatever the file held.
 void LedgerWindow::applyLayout() {
-    m_sheet.applyTitles();
+    LedgerRecords::placeTitles(m_sheet);
     QHeaderView* titles = m_ui->高级表格1->horizontalHeader();
     for (int column = 0; column < LedgerSheet::ColumnCount; ++column)
         titles->resizeSection(column, ColumnWidths[column]);
@@ -177,42 +172,26 @@ void LedgerWindow::resizeEvent(QResizeEvent* event) {
     m_ui->图片框1->resize(m_ui->图片框1->width(), view->height());
 }
 
-Status LedgerWindow::keepUnreadableFile(const QString& path) {
-    const QString stamp = m_services.host.now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString copy = path + QStringLiteral(".无法读取-") + stamp;
-    for (int n = 2; QFileInfo::exists(copy); ++n)
-        copy = path + QStringLiteral(".无法读取-%1-%2").arg(stamp).arg(n);
-    if (!QFile::copy(path, copy))
-        return Status::failure(
-            QStringLiteral("打开窗口时无法读取的原账目文件没能另存一份副本，为了不覆盖它，"
-                           "这次没有保存。请检查文件夹“%1”是否可以写入。")
-                .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath())));
-    return Status();
-}
-
 Status LedgerWindow::saveLedger() {
-    const QString name = userName();
-    // A name from an old user table could point outside the ledger folder; such a ledger is
-    // never written. (The empty name is a user of its own, with the file ".z".)
-    if (!isSafeUserName(name))
-        return Status::failure(
-            QStringLiteral("用户名“%1”不能用作文件名，请先在用户列表中修改该用户名。").arg(name));
-    const QString path = ledgerPath(name);
-    if (m_unreadableFile == path && QFileInfo::exists(path)) {
-        if (Status kept = keepUnreadableFile(path); !kept)
-            return kept;
-        m_unreadableFile.clear();
-    }
     WaitCursor wait;
-    return LedgerFile::save(path, m_sheet);
+    return m_ledger.save(m_sheet, m_services.host.now());
 }
 
 bool LedgerWindow::saveOrReport() {
     const Status saved = saveLedger();
     if (!saved)
-        m_services.host.messageBox(QStringLiteral("文件保存失败！\n") + saved.message(),
-                                   MessageFlags::IconWarning, notice());
+        m_services.host.reportFailure(saved, QStringLiteral("文件保存失败！\n"),
+                                      MessageFlags::IconWarning, notice());
     return saved.ok();
+}
+
+bool LedgerWindow::saveBeforeClosing() {
+    SaveBeforeClosing closing(m_services.host, m_ledger, m_sheet,
+                              [](const SaveBeforeClosing::Work& work) {
+                                  WaitCursor wait;
+                                  return work();
+                              });
+    return closing.run();
 }
 
 bool LedgerWindow::closeQuery() {
@@ -220,15 +199,12 @@ bool LedgerWindow::closeQuery() {
                                    MessageFlags::IconWarning | MessageFlags::OkCancel) !=
         MessageAnswer::Ok)
         return false;
-    // Nothing typed is lost: when the save fails the window stays open.
-    return saveOrReport();
+    return saveBeforeClosing();
 }
 
 void LedgerWindow::openFile() {
-    const std::optional<QString> chosen = m_services.host.chooseFileToOpen(
-        {FileFilter{QStringLiteral("数据库文件（*.z）"), QStringLiteral("*.z")},
-         FileFilter{QStringLiteral("全部文件（*.*）"), QStringLiteral("*.*")}},
-        m_services.paths.ledgerDirectory());
+    const std::optional<QString> chosen =
+        m_services.host.chooseFileToOpen(ledgerFileFilters(), m_services.paths.ledgerDirectory());
     if (!chosen || chosen->isEmpty())
         return;
     Status loaded;
@@ -240,7 +216,7 @@ void LedgerWindow::openFile() {
         m_services.host.messageBox(QStringLiteral("无法打开文件：") +
                                        QDir::toNativeSeparators(*chosen) + QStringLiteral("\n") +
                                        loaded.message(),
-                                   MessageFlags::IconWarning, notice());
+                                   MessageFlags::IconWarning, notice(), loaded.detail());
 }
 
 void LedgerWindow::save() {
@@ -254,7 +230,7 @@ void LedgerWindow::closeLedger() {
                                    MessageFlags::IconWarning | MessageFlags::OkCancel,
                                    notice()) != MessageAnswer::Ok)
         return;
-    if (saveOrReport())
+    if (saveBeforeClosing())
         m_services.frame.close(this);
 }
 

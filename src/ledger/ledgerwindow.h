@@ -2,6 +2,7 @@
 
 #include "frame/frame.h"
 #include "frame/services.h"
+#include "ledger/holderledger.h"
 #include "ledger/ledgersheet.h"
 #include "storage/status.h"
 
@@ -46,6 +47,7 @@ public:
     LedgerSheet& sheet() { return m_sheet; }
     const LedgerSheet& sheet() const { return m_sheet; }
     QTableView* grid() const;
+    const HolderLedger& ledger() const { return m_ledger; }
     // The sheet row of the grid's cursor; -1 when there is none. The titles are never current.
     int currentRow() const;
 
@@ -58,13 +60,13 @@ protected:
 private:
     static DialogFactories programDialogs();
     void connectCommands();
+    void loadLedger();
     void applyLayout();
-    QString userName() const;
-    QString ledgerPath(const QString& userName) const;
     Status saveLedger();
-    Status keepUnreadableFile(const QString& path);
     // Saves, or tells the operator why not; answers whether the ledger reached its file.
     bool saveOrReport();
+    // Saves before the window closes; answers whether it may close (see SaveBeforeClosing).
+    bool saveBeforeClosing();
 
     void openFile();
     void save();
@@ -79,14 +81,11 @@ private:
     void openFrom(const Factory& factory);
 
     Services m_services;
-    const QString m_userName;
+    HolderLedger m_ledger;
     std::unique_ptr<Ui::LedgerWindow> m_ui;
     LedgerSheet m_sheet;
     LedgerModel* m_model = nullptr;
     DialogFactories m_factories;
-    // The user's ledger file as it was found at opening when it could not be read; it is
-    // copied aside before the first save replaces it.
-    QString m_unreadableFile;
 };
 
 } // namespace vellumar

@@ -3,6 +3,7 @@
 #include "frame/bannerfont.h"
 #include "frame/labelalign.h"
 #include "frame/windowstyle.h"
+#include "ledger/ledgerlimits.h"
 #include "ledger/ledgersheet.h"
 #include "ui_recorddialog.h"
 
@@ -26,7 +27,11 @@ RecordDialog::RecordDialog(Services services, LedgerSheet& sheet, const QString&
     alignLabelWith(m_ui->标签6, m_ui->编辑框3);
     alignLabelWith(m_ui->标签3, m_ui->编辑框4);
     alignLabelWith(m_ui->标签5, m_ui->编辑框6);
-    alignLabelWithFirstLine(m_ui->标签4, m_ui->编辑框5);
+    centreLabelTextAt(m_ui->标签4, m_ui->编辑框5->y() + m_ui->编辑框5->firstLineCentre());
+    for (QLineEdit* box :
+         {m_ui->编辑框1, m_ui->编辑框2, m_ui->编辑框3, m_ui->编辑框4, m_ui->编辑框6})
+        box->setMaxLength(static_cast<int>(LedgerLimits::MaxCellCharacters));
+    m_ui->编辑框5->setMaxLength(LedgerLimits::MaxCellCharacters);
 
     // Every change counts, typed or pasted or set by the dialog itself.
     connect(m_ui->编辑框2, &QLineEdit::textChanged, this, &RecordDialog::recomputeTotal);
@@ -46,30 +51,44 @@ void RecordDialog::recomputeTotal() {
     m_ui->编辑框6->setText(host.toText(quantity * price));
 }
 
-void RecordDialog::showRecord(int row) {
-    if (!m_sheet)
-        return;
-    m_ui->编辑框1->setText(m_sheet->cell(row, LedgerSheet::Product));
-    m_ui->编辑框2->setText(m_sheet->cell(row, LedgerSheet::Quantity));
-    m_ui->编辑框3->setText(m_sheet->cell(row, LedgerSheet::Unit));
-    m_ui->编辑框4->setText(m_sheet->cell(row, LedgerSheet::UnitPrice));
-    m_ui->编辑框6->setText(m_sheet->cell(row, LedgerSheet::Total));
-    m_ui->编辑框5->setPlainText(m_sheet->cell(row, LedgerSheet::Remark));
+void RecordDialog::showFields(const RecordFields& fields) {
+    const auto show = [](QLineEdit* box, const QString& text) {
+        box->setText(text);
+        box->setCursorPosition(0);
+    };
+    show(m_ui->编辑框1, fields.product);
+    show(m_ui->编辑框2, fields.quantity);
+    show(m_ui->编辑框3, fields.unit);
+    show(m_ui->编辑框4, fields.unitPrice);
+    show(m_ui->编辑框6, fields.total);
+    m_ui->编辑框5->setPlainText(fields.remark);
 }
 
-void RecordDialog::writeRecord(int row, const QString* date) {
-    if (!m_sheet)
+void RecordDialog::created() {
+    // Showing a dialog gives its first box the focus as a Tab would, which selects the whole
+    // text and scrolls to its end; the selection stays, read from the start.
+    for (QLineEdit* box :
+         {m_ui->编辑框1, m_ui->编辑框2, m_ui->编辑框3, m_ui->编辑框4, m_ui->编辑框6}) {
+        const int length = static_cast<int>(box->text().size());
+        if (box->hasSelectedText() && box->selectedText().size() == length)
+            box->setSelection(length, -length);
+        else
+            box->setCursorPosition(0);
+    }
+}
+
+RecordFields RecordDialog::fields() const {
+    return {m_ui->编辑框1->text(), m_ui->编辑框2->text(), m_ui->编辑框3->text(),
+            m_ui->编辑框4->text(), m_ui->编辑框6->text(), m_ui->编辑框5->toPlainText()};
+}
+
+void RecordDialog::finish(const Status& written) {
+    if (!written) {
+        m_services.host.reportFailure(written, QString(), MessageFlags::IconWarning,
+                                      QStringLiteral("提示"));
         return;
-    LedgerSheet& sheet = *m_sheet;
-    sheet.setCell(row, LedgerSheet::Serial, QString::number(row));
-    sheet.setCell(row, LedgerSheet::Product, m_ui->编辑框1->text());
-    sheet.setCell(row, LedgerSheet::Quantity, m_ui->编辑框2->text());
-    sheet.setCell(row, LedgerSheet::Unit, m_ui->编辑框3->text());
-    sheet.setCell(row, LedgerSheet::UnitPrice, m_ui->编辑框4->text());
-    sheet.setCell(row, LedgerSheet::Total, m_ui->编辑框6->text());
-    if (date)
-        sheet.setCell(row, LedgerSheet::Date, *date);
-    sheet.setCell(row, LedgerSheet::Remark, m_ui->编辑框5->toPlainText());
+    }
+    accept(); // closes it for good, and tells whoever listens that the record went in
 }
 
 bool RecordDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -89,34 +108,25 @@ AddRecordDialog::AddRecordDialog(Services services, LedgerSheet& sheet, QWidget*
     : RecordDialog(services, sheet, QStringLiteral("增加记录"), QStringLiteral("确认增加"),
                    parent) {}
 
-int AddRecordDialog::targetRow(const LedgerSheet& sheet) {
-    // Row 0 holds the titles and never a record, even when a loaded file left it without one.
-    for (int row = 1; row < sheet.rowCount(); ++row)
-        if (sheet.isFree(row))
-            return row;
-    return -1;
-}
-
 void AddRecordDialog::confirm() {
-    if (LedgerSheet* ledger = sheet()) {
-        int row = targetRow(*ledger);
-        while (row < 1)
-            row = ledger->appendRow();
-        const QString date = m_services.host.toText(m_services.host.now());
-        writeRecord(row, &date);
+    LedgerSheet* ledger = sheet();
+    if (!ledger) {
+        m_services.frame.close(this);
+        return;
     }
-    m_services.frame.close(this);
+    const QString date = m_services.host.toText(m_services.host.now());
+    finish(LedgerRecords::add(*ledger, fields(), date).status());
 }
 
 EditRecordDialog::EditRecordDialog(Services services, LedgerSheet& sheet, int row, QWidget* parent)
     : RecordDialog(services, sheet, QStringLiteral("编辑记录"), QStringLiteral("确认修改"), parent),
       m_row(row) {
     if (canEdit(sheet, m_row))
-        showRecord(m_row);
+        showFields(LedgerRecords::fieldsAt(sheet, m_row));
 }
 
 bool EditRecordDialog::canEdit(const LedgerSheet& sheet, int row) {
-    return row >= 1 && row < sheet.rowCount();
+    return LedgerRecords::isEditable(sheet, row);
 }
 
 bool EditRecordDialog::openFor(Services services, LedgerSheet& sheet, int row) {
@@ -127,10 +137,13 @@ bool EditRecordDialog::openFor(Services services, LedgerSheet& sheet, int row) {
 }
 
 void EditRecordDialog::confirm() {
-    // The dialog is modal over the ledger, so the row it loaded is still the row it edits.
-    if (sheet() && canEdit(*sheet(), m_row))
-        writeRecord(m_row, nullptr);
-    m_services.frame.close(this);
+    // The dialog is modal over the ledger, so the row it loaded is still the row it edits. A
+    // dialog made for a row that cannot be edited writes nothing.
+    if (!sheet() || !canEdit(*sheet(), m_row)) {
+        m_services.frame.close(this);
+        return;
+    }
+    finish(LedgerRecords::edit(*sheet(), m_row, fields()));
 }
 
 } // namespace vellumar

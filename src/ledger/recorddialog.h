@@ -2,6 +2,7 @@
 
 #include "frame/dialog.h"
 #include "frame/services.h"
+#include "ledger/ledgerrecords.h"
 #include "ledger/ledgersheet.h"
 
 #include <QPointer>
@@ -20,7 +21,8 @@ namespace vellumar {
 // sheet only; the ledger reaches its file when it is saved.
 //
 // Keys: Enter confirms from every one-line box; in the remark box Enter starts a new line and
-// Ctrl+Enter confirms. Esc and the close box cancel.
+// Ctrl+Enter confirms. Esc and the close box cancel. No box takes more text than a ledger cell
+// holds.
 class RecordDialog : public Dialog {
     Q_OBJECT
 
@@ -31,14 +33,17 @@ protected:
     RecordDialog(Services services, LedgerSheet& sheet, const QString& caption,
                  const QString& confirmCaption, QWidget* parent);
 
-    // Shows the record of a row; the total is filled last, so the stored total shows even
-    // though filling quantity and price has just recomputed it.
-    void showRecord(int row);
-    // Writes the boxes into the row, columns in ledger order: serial number (the row index),
-    // product, quantity, unit, price, total as shown, the date when one is given, remark.
-    void writeRecord(int row, const QString* date);
+    // Shows a record; the total is filled last, so the stored total shows even though filling
+    // quantity and price has just recomputed it. Every box shows the start of its text.
+    void showFields(const RecordFields& fields);
+    // What the boxes hold, the total as shown (not recomputed).
+    RecordFields fields() const;
+    // Closes the dialog when the ledger took the record; otherwise says why and stays open.
+    void finish(const Status& written);
 
     LedgerSheet* sheet() const { return m_sheet.data(); }
+    // Once shown: a box that got the focus with its text selected shows the text's start.
+    void created() override;
 
     Services m_services;
 
@@ -52,16 +57,13 @@ private:
 };
 
 // Adds a record to the ledger: it goes into the first free row below the titles, or into a
-// new row at the end when every row holds a record, so a ledger never runs full. The record is
+// new row at the end when every row holds a record, up to the ledger's ceiling. The record is
 // stamped with the moment of the click on "确认增加".
 class AddRecordDialog final : public RecordDialog {
     Q_OBJECT
 
 public:
     explicit AddRecordDialog(Services services, LedgerSheet& sheet, QWidget* parent = nullptr);
-
-    // The row a new record goes to; -1 when the sheet would have to grow first.
-    static int targetRow(const LedgerSheet& sheet);
 
 private:
     void confirm() override;

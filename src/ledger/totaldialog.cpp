@@ -2,6 +2,7 @@
 
 #include "frame/labelalign.h"
 #include "frame/windowstyle.h"
+#include "ledger/ledgerrecords.h"
 #include "ledger/ledgersheet.h"
 #include "ui_totaldialog.h"
 
@@ -33,17 +34,10 @@ TotalDialog::TotalDialog(Services services, const LedgerSheet& sheet, QWidget* p
 
 TotalDialog::~TotalDialog() = default;
 
-double TotalDialog::ledgerTotal(const Host& host, const LedgerSheet& sheet) {
-    // Plain addition in row order, no rounding: the figures are the operator's own texts.
-    double total = 0;
-    for (int row = 1; row < sheet.rowCount(); ++row)
-        total += host.toNumber(sheet.cellView(row, LedgerSheet::Total));
-    return total;
-}
-
 void TotalDialog::showLedgerTotal() {
-    const double total = m_sheet ? ledgerTotal(m_services.host, *m_sheet) : 0.0;
-    m_ui->编辑框1->setText(m_services.host.toText(total));
+    if (!m_sheet)
+        return;
+    m_ui->编辑框1->setText(m_services.host.toText(LedgerRecords::total(*m_sheet)));
 }
 
 void TotalDialog::showChange() {

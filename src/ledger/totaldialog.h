@@ -26,10 +26,6 @@ public:
     explicit TotalDialog(Services services, const LedgerSheet& sheet, QWidget* parent = nullptr);
     ~TotalDialog() override;
 
-    // The sum of the total column over every row below the titles; free rows, empty totals
-    // and text without a number count 0.
-    static double ledgerTotal(const Host& host, const LedgerSheet& sheet);
-
 private:
     void showLedgerTotal();
     void showChange();

@@ -1,7 +1,9 @@
 #include "filesizelimit.h"
 #include "guifixture.h"
+#include "ledger/ledgerclosing.h"
 #include "ledger/ledgerfile.h"
 #include "ledger/ledgermodel.h"
+#include "ledger/ledgerrecords.h"
 #include "ledger/ledgersheet.h"
 #include "ledger/ledgerwindow.h"
 #include "ledger/sidepicture.h"
@@ -10,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,6 +20,13 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 using namespace vellumar;
 
@@ -98,7 +108,96 @@ QAction* action(LedgerWindow* window, const char* name) {
     return window->findChild<QAction*>(QString::fromLatin1(name));
 }
 
+// Makes a folder refuse every new file, even to root (the file system's immutable flag), for
+// as long as it lives.
+class ImmutableFolder {
+public:
+    explicit ImmutableFolder(const QString& path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        m_active = setFlag(true);
+    }
+    ~ImmutableFolder() {
+        if (m_active)
+            setFlag(false);
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    ImmutableFolder(const ImmutableFolder&) = delete;
+    ImmutableFolder& operator=(const ImmutableFolder&) = delete;
+    bool active() const { return m_active; }
+
+private:
+    bool setFlag(bool on) {
+        int flags = 0;
+        if (m_fd < 0 || ::ioctl(m_fd, FS_IOC_GETFLAGS, &flags) != 0)
+            return false;
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        return ::ioctl(m_fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    int m_fd;
+    bool m_active = false;
+};
+
+// What the ledger folder holds, names and bytes, to see that nothing in it changed.
+QMap<QString, QByteArray> folderContents(const QString& folder) {
+    QMap<QString, QByteArray> contents;
+    const QDir dir(folder);
+    for (const QFileInfo& entry :
+         dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden))
+        contents.insert(entry.fileName(),
+                        entry.isSymLink() ? "link to " + QFile::encodeName(entry.symLinkTarget())
+                        : entry.isDir()   ? QByteArray("folder")
+                                          : readAll(entry.filePath()));
+    return contents;
+}
+
+// The ways a holder's ledger cannot be saved.
+enum class Unsavable { LongName, FolderNamedLikeFile, UnwritableFolder, LinkToText };
+
+const QByteArray TextFile = "root:x:0:0:root:/root:/bin/bash\nshop:x:1000:1000::/home/shop:\n";
+
+// Opens the ledger of a holder whose ledger cannot be saved; answers the user name, or an
+// empty string with the test skipped.
+QString prepareUnsavable(GuiFixture& fixture, Unsavable kind,
+                         std::unique_ptr<ImmutableFolder>& lock, QString& linkTarget) {
+    switch (kind) {
+    case Unsavable::LongName:
+        return QString(100, u'长'); // 300 bytes in UTF-8, past any file name
+    case Unsavable::FolderNamedLikeFile:
+        QDir().mkpath(ledgerPath(fixture));
+        return User;
+    case Unsavable::UnwritableFolder:
+        writeLedger(ledgerPath(fixture), 2);
+        lock = std::make_unique<ImmutableFolder>(fixture.paths.ledgerDirectory());
+        return User;
+    case Unsavable::LinkToText:
+        linkTarget = fixture.paths.sourceDirectory() + u"/passwd-copy"_qs;
+        writeBytes(linkTarget, TextFile);
+        QFile::link(linkTarget, ledgerPath(fixture));
+        return User;
+    }
+    return User;
+}
+
+void closeBy(bool byCommand, LedgerWindow* window) {
+    if (byCommand)
+        action(window, "actionClose")->trigger();
+    else
+        GuiFixture::closeFromFrame(window);
+}
+
+// Sends the grid a tooltip request over a cell, as resting the mouse there does.
+QString tooltipOver(QTableView* grid, int modelRow, int column) {
+    QToolTip::hideText();
+    const QPoint at = grid->visualRect(grid->model()->index(modelRow, column)).center();
+    QHelpEvent event(QEvent::ToolTip, at, grid->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(grid->viewport(), &event);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Unsavable)
 
 class TestLedgerWindow : public QObject {
     Q_OBJECT
@@ -128,6 +227,15 @@ private Q_SLOTS:
     void damagedLedgerIsKeptBeforeTheFirstSave();
     void recordWindowsOpenThroughFactories();
     void gridFollowsEveryChangeOfTheSheet();
+    void unsavableLedgerCanBeClosed_data();
+    void unsavableLedgerCanBeClosed();
+    void linkedLedgerIsNeverWrittenThrough_data();
+    void linkedLedgerIsNeverWrittenThrough();
+    void failedCopyAsideKeepsTheFile();
+    void recordInTheTitleRowIsKept();
+    void cutOffCellsShowTheirTextAsTooltip_data();
+    void cutOffCellsShowTheirTextAsTooltip();
+    void smallestWindowKeepsEveryControlReachable();
 };
 
 void TestLedgerWindow::newLedgerOpensWithTitlesOverEmptyRows() {
@@ -302,7 +410,7 @@ void TestLedgerWindow::closing_data() {
             << byCommand << int(MessageAnswer::Ok) << false << true;
         QTest::addRow("%s: Cancel keeps it open", way)
             << byCommand << int(MessageAnswer::Cancel) << false << false;
-        QTest::addRow("%s: failed save keeps it open", way)
+        QTest::addRow("%s: failed save asks what to do", way)
             << byCommand << int(MessageAnswer::Ok) << true << false;
     }
 }
@@ -316,8 +424,10 @@ void TestLedgerWindow::closing() {
     GuiFixture fixture;
     QPointer<LedgerWindow> window = openLedger(fixture);
     window->sheet().setCell(1, LedgerSheet::Serial, QStringLiteral("1"));
-    if (saveFails)
+    if (saveFails) {
         breakLedgerFolder(fixture);
+        fixture.host.answerQuestion(3); // 返回
+    }
     fixture.host.answer(answer);
     if (byCommand)
         action(window, "actionClose")->trigger();
@@ -329,9 +439,10 @@ void TestLedgerWindow::closing() {
              byCommand ? QStringLiteral("确认要关闭？") : QStringLiteral("确认要关闭此窗口？"));
     QCOMPARE(messages.first().flags, 0x31);
     QCOMPARE(messages.first().title, byCommand ? Notice : QString());
-    QCOMPARE(messages.size(), saveFails ? 2 : 1);
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(fixture.host.questions().size(), saveFails ? 1 : 0);
     if (saveFails)
-        QVERIFY(messages.last().text.startsWith(u"文件保存失败！\n"_qs));
+        QVERIFY(fixture.host.questions().first().text.startsWith(u"文件保存失败！\n"_qs));
     QCOMPARE(QFileInfo::exists(ledgerPath(fixture)), closes);
     if (closes)
         QTRY_VERIFY(window.isNull());
@@ -404,10 +515,14 @@ void TestLedgerWindow::userNameDecidesWhereTheLedgerGoes() {
     const QByteArray before = readAll(outside);
     LedgerWindow* window = openLedger(fixture, user);
     QCOMPARE(window->sheet().cell(1, LedgerSheet::Serial), QString());
+    // Such a name is told at opening already, not only when the first save is refused.
+    QCOMPARE(fixture.host.messages().size(), saved ? 0 : 1);
+    if (!saved)
+        QVERIFY(fixture.host.messages().first().text.contains(u"不能用作文件名"_qs));
 
     action(window, "actionSave")->trigger();
-    QCOMPARE(fixture.host.messages().size(), 1);
-    QCOMPARE(fixture.host.messages().first().text.startsWith(u"文件已保存！"_qs), saved);
+    QCOMPARE(fixture.host.messages().size(), saved ? 1 : 2);
+    QCOMPARE(fixture.host.messages().last().text.startsWith(u"文件已保存！"_qs), saved);
     if (saved)
         QVERIFY(QFileInfo::exists(ledgerPath(fixture, user)));
     QCOMPARE(readAll(outside), before);
@@ -614,6 +729,256 @@ void TestLedgerWindow::gridFollowsEveryChangeOfTheSheet() {
     QCOMPARE(grid->model()->rowCount(), 0);
     sheet.applyTitles();
     QCOMPARE(grid->model()->headerData(7, Qt::Horizontal).toString(), QStringLiteral("备注"));
+}
+
+void TestLedgerWindow::unsavableLedgerCanBeClosed_data() {
+    QTest::addColumn<Unsavable>("kind");
+    QTest::addColumn<bool>("byCommand");
+    QTest::addColumn<bool>("saveCopy");
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("warnedAtOpening");
+    struct Case {
+        const char* name;
+        Unsavable kind;
+        const char16_t* cause;
+        const char16_t* warning;
+    };
+    const Case cases[] = {
+        {"name too long", Unsavable::LongName, u"文件名太长", u"文件名太长"},
+        {"folder named like the file", Unsavable::FolderNamedLikeFile, u"同名的是一个文件夹",
+         u"同名的是一个文件夹"},
+        {"unwritable folder", Unsavable::UnwritableFolder, u"系统不允许改动", u""},
+        {"link to a text file", Unsavable::LinkToText, u"它不是一个普通文件",
+         u"它不是一个普通文件"},
+    };
+    for (const Case& c : cases)
+        for (const bool byCommand : {false, true})
+            for (const bool saveCopy : {false, true})
+                QTest::addRow("%s, %s, %s", c.name, byCommand ? "关闭" : "close box",
+                              saveCopy ? "copy elsewhere" : "closed unsaved")
+                    << c.kind << byCommand << saveCopy << QString::fromUtf16(c.cause)
+                    << QString::fromUtf16(c.warning);
+}
+
+// Both ways of closing, after a save that fails for a real reason: the operator reads that
+// reason, may go back, and then leaves with a copy elsewhere or without saving; the ledger
+// folder, and a link's target, stay exactly as they were.
+void TestLedgerWindow::unsavableLedgerCanBeClosed() {
+    QFETCH(Unsavable, kind);
+    QFETCH(bool, byCommand);
+    QFETCH(bool, saveCopy);
+    QFETCH(QString, cause);
+    QFETCH(QString, warnedAtOpening);
+    GuiFixture fixture;
+    std::unique_ptr<ImmutableFolder> lock;
+    QString linkTarget;
+    const QString user = prepareUnsavable(fixture, kind, lock, linkTarget);
+    if (lock && !lock->active())
+        QSKIP("this file system cannot make a folder immutable");
+    const auto before = folderContents(fixture.paths.ledgerDirectory());
+
+    QPointer<LedgerWindow> window = openLedger(fixture, user);
+    QCOMPARE(fixture.host.messages().size(), warnedAtOpening.isEmpty() ? 0 : 1);
+    if (!warnedAtOpening.isEmpty()) {
+        const QString warning = fixture.host.messages().first().text;
+        QVERIFY2(warning.contains(warnedAtOpening), qPrintable(warning));
+        // There is no file to keep a copy of, so none is promised.
+        QVERIFY2(!warning.contains(u"副本"_qs), qPrintable(warning));
+    }
+    fixture.host.clearRecords();
+    RecordFields fields;
+    fields.product = u"今天的货"_qs;
+    const Result<int> added = LedgerRecords::add(window->sheet(), fields, u"d"_qs);
+    QVERIFY(added.ok());
+
+    fixture.host.answer(MessageAnswer::Ok);
+    fixture.host.answerQuestion(SaveBeforeClosing::Back);
+    closeBy(byCommand, window);
+    QCOMPARE(fixture.windows(), QList<QWidget*>{window.data()});
+    QCOMPARE(fixture.host.questions().size(), 1);
+    const Question& failed = fixture.host.questions().first();
+    QVERIFY2(failed.text.startsWith(u"文件保存失败！\n"_qs), qPrintable(failed.text));
+    QVERIFY2(failed.text.contains(cause), qPrintable(failed.text));
+
+    const QString copy = fixture.paths.programDirectory() + u"/副本.z"_qs;
+    fixture.host.answer(MessageAnswer::Ok);
+    if (saveCopy) {
+        fixture.host.answerQuestion(SaveBeforeClosing::SaveCopy);
+        fixture.host.chooseSaveFile(copy);
+    } else {
+        fixture.host.answerQuestion(SaveBeforeClosing::Discard);
+        fixture.host.answerQuestion(0); // 不保存，关闭
+    }
+    closeBy(byCommand, window);
+    QTRY_VERIFY(window.isNull());
+    VERIFY_SCRIPT_DONE(fixture.host);
+
+    QCOMPARE(folderContents(fixture.paths.ledgerDirectory()), before);
+    if (!linkTarget.isEmpty())
+        QCOMPARE(readAll(linkTarget), TextFile);
+    QCOMPARE(QFileInfo::exists(copy), saveCopy);
+    if (saveCopy) {
+        LedgerSheet saved;
+        QVERIFY(LedgerFile::load(copy, saved).ok());
+        QCOMPARE(saved.cell(*added, LedgerSheet::Product), u"今天的货"_qs);
+    }
+}
+
+void TestLedgerWindow::linkedLedgerIsNeverWrittenThrough_data() {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("save") << u"save"_qs;
+    QTest::newRow("add a record, save") << u"add"_qs;
+    QTest::newRow("open another ledger, save") << u"open"_qs;
+    QTest::newRow("delete everything, save") << u"delete"_qs;
+}
+
+// A symbolic link in the ledger folder is not the holder's ledger: nothing is read through it
+// and no command writes through it, so its target keeps every byte.
+void TestLedgerWindow::linkedLedgerIsNeverWrittenThrough() {
+    QFETCH(QString, command);
+    GuiFixture fixture;
+    std::unique_ptr<ImmutableFolder> unused;
+    QString target;
+    prepareUnsavable(fixture, Unsavable::LinkToText, unused, target);
+    const QString other = fixture.paths.sourceDirectory() + u"/other.z"_qs;
+    writeLedger(other, 3);
+    const auto before = folderContents(fixture.paths.ledgerDirectory());
+    LedgerWindow* window = openLedger(fixture);
+    QCOMPARE(window->sheet().cell(1, LedgerSheet::Serial), QString());
+
+    if (command == u"add") {
+        QTest::keyClick(gridOf(window), Qt::Key_N, Qt::ControlModifier);
+        QWidget* dialog = fixture.frame.topWindow();
+        QVERIFY(dialog != window);
+        QTest::mouseClick(GuiFixture::control<QPushButton>(dialog, "按钮1"), Qt::LeftButton);
+        QCOMPARE(window->sheet().cell(1, LedgerSheet::Serial), u"1"_qs);
+    } else if (command == u"open") {
+        fixture.host.chooseFile(other);
+        action(window, "actionOpen")->trigger();
+        QCOMPARE(window->sheet().cell(3, LedgerSheet::Serial), u"3"_qs);
+    } else if (command == u"delete") {
+        action(window, "actionSelectAll")->trigger();
+        fixture.host.answer(MessageAnswer::Yes);
+        action(window, "actionDeleteRecord")->trigger();
+    }
+    action(window, "actionSave")->trigger();
+    const auto& refused = fixture.host.messages().last();
+    QVERIFY2(refused.text.startsWith(u"文件保存失败！\n"_qs), qPrintable(refused.text));
+    QVERIFY(refused.text.contains(u"它不是一个普通文件"_qs));
+    QCOMPARE(readAll(target), TextFile);
+    QCOMPARE(folderContents(fixture.paths.ledgerDirectory()), before);
+    VERIFY_SCRIPT_DONE(fixture.host);
+}
+
+// The copy aside goes through the program's file operations; when it fails, nothing is
+// saved over the unreadable file, and the window can still be closed.
+void TestLedgerWindow::failedCopyAsideKeepsTheFile() {
+    GuiFixture fixture;
+    const QString path = ledgerPath(fixture);
+    const QByteArray damaged = "\xEF\xBB\xBF序号,商品名称\r\n1,\"没有结束的引号\r\n";
+    writeBytes(path, damaged);
+    QPointer<LedgerWindow> window = openLedger(fixture);
+    fixture.host.clearRecords();
+    fixture.files.fail(FaultyFileSystem::Operation::Copy, ENOSPC);
+
+    action(window, "actionSave")->trigger();
+    QCOMPARE(fixture.host.messages().size(), 1);
+    const auto& refused = fixture.host.messages().first();
+    QVERIFY2(refused.text.startsWith(
+                 u"文件保存失败！\n打开窗口时无法读取的原账目文件没能另存一份副本"_qs),
+             qPrintable(refused.text));
+    QVERIFY(refused.text.contains(u"磁盘空间已满"_qs));
+    QCOMPARE(refused.detail, qt_error_string(ENOSPC));
+    QCOMPARE(readAll(path), damaged);
+    QCOMPARE(QDir(fixture.paths.ledgerDirectory()).entryList(QDir::Files).size(), 1);
+
+    fixture.host.answer(MessageAnswer::Ok);
+    fixture.host.answerQuestion(SaveBeforeClosing::Discard);
+    fixture.host.answerQuestion(0);
+    GuiFixture::closeFromFrame(window);
+    QTRY_VERIFY(window.isNull());
+    QCOMPARE(readAll(path), damaged);
+    VERIFY_SCRIPT_DONE(fixture.host);
+}
+
+// A ledger whose title row was removed in a spreadsheet keeps its first record.
+void TestLedgerWindow::recordInTheTitleRowIsKept() {
+    GuiFixture fixture;
+    LedgerSheet file(4);
+    for (int row = 0; row < 3; ++row) {
+        file.setCell(row, LedgerSheet::Serial, QString::number(row + 1));
+        file.setCell(row, LedgerSheet::Product, u"酱油%1"_qs.arg(row + 1));
+    }
+    QVERIFY(LedgerFile::save(ledgerPath(fixture), file).ok());
+    LedgerWindow* window = openLedger(fixture);
+    QTableView* grid = gridOf(window);
+    QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), u"序号"_qs);
+    QCOMPARE(grid->model()->index(0, 1).data().toString(), u"酱油1"_qs);
+    QCOMPARE(grid->model()->index(2, 1).data().toString(), u"酱油3"_qs);
+    QCOMPARE(window->sheet().rowCount(), 5);
+
+    action(window, "actionSave")->trigger();
+    LedgerSheet saved;
+    QVERIFY(LedgerFile::load(ledgerPath(fixture), saved).ok());
+    QCOMPARE(saved.cell(0, LedgerSheet::Product), u"商品名称"_qs);
+    QCOMPARE(saved.cell(1, LedgerSheet::Product), u"酱油1"_qs);
+    QCOMPARE(saved.rowCount(), 5);
+}
+
+void TestLedgerWindow::cutOffCellsShowTheirTextAsTooltip_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("tooltip");
+    const QString tea = u"特级西湖龙井明前茶叶礼盒装五百克"_qs;
+    QTest::newRow("short name") << 1 << u"大米"_qs << 0 << QString();
+    QTest::newRow("name cut off") << 1 << tea << 0 << tea;
+    QTest::newRow("same name in a wide column") << 1 << tea << 600 << QString();
+    QTest::newRow("number that fits") << 5 << u"7.5"_qs << 0 << QString();
+    QTest::newRow("long number cut off")
+        << 5 << u"12345678901234.5"_qs << 0 << u"12345678901234.5"_qs;
+    QTest::newRow("remark over two lines") << 7 << u"两行\n备注"_qs << 0 << u"两行\n备注"_qs;
+    QTest::newRow("markup shows as typed") << 1 << u"<b>"_qs + tea << 0 << u"&lt;b&gt;"_qs + tea;
+    QTest::newRow("empty cell") << 2 << QString() << 0 << QString();
+}
+
+void TestLedgerWindow::cutOffCellsShowTheirTextAsTooltip() {
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    QFETCH(int, width);
+    QFETCH(QString, tooltip);
+    GuiFixture fixture;
+    LedgerWindow* window = openLedger(fixture);
+    window->sheet().setCell(1, LedgerSheet::Serial, u"1"_qs);
+    window->sheet().setCell(1, column, text);
+    QTableView* grid = gridOf(window);
+    if (width > 0)
+        grid->setColumnWidth(column, width);
+    const QString shown = tooltipOver(grid, 0, column);
+    if (tooltip.isEmpty())
+        QVERIFY2(shown.isEmpty(), qPrintable(shown));
+    else
+        QVERIFY2(shown.contains(tooltip), qPrintable(shown));
+    QToolTip::hideText();
+}
+
+// Narrowed and lowered as far as it goes, the window still shows every control whole.
+void TestLedgerWindow::smallestWindowKeepsEveryControlReachable() {
+    GuiFixture fixture;
+    LedgerWindow* window = openLedger(fixture);
+    window->resize(320, 200);
+    QTRY_COMPARE(window->size(), window->minimumSize());
+    QVERIFY(window->width() >= 640);
+    for (const char* name : {"标签1", "按钮1", "图片框1", "高级表格1"}) {
+        auto* control = GuiFixture::control<QWidget>(window, name);
+        const QRect place(control->mapTo(window, QPoint(0, 0)), control->size());
+        QVERIFY2(window->rect().contains(place), name);
+    }
+    for (QAction* menu : window->menuBar()->actions())
+        QVERIFY(window->menuBar()->rect().contains(window->menuBar()->actionGeometry(menu)));
+    QTableView* grid = gridOf(window);
+    QCOMPARE(grid->size(), QSize(window->width() - 150, window->height() - 85));
+    QVERIFY(grid->viewport()->height() >= 5 * grid->verticalHeader()->defaultSectionSize());
 }
 
 QTEST_MAIN(TestLedgerWindow)

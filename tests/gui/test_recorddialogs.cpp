@@ -1,13 +1,19 @@
 #include "expectedlocale.h"
 #include "guifixture.h"
+#include "ledger/ledgerlimits.h"
 #include "ledger/recorddialog.h"
+#include "ledger/remarkedit.h"
 
+#include <QClipboard>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
 
 using namespace vellumar;
 
@@ -88,6 +94,13 @@ private Q_SLOTS:
     void editWritesBack();
     void editNeedsARecordRow_data();
     void editNeedsARecordRow();
+    void editShowsTheStartOfEveryBox();
+    void remarkShowsWholeLines_data();
+    void remarkShowsWholeLines();
+    void boxesTakeNoMoreThanACell_data();
+    void boxesTakeNoMoreThanACell();
+    void dialogSaysHowItClosed_data();
+    void dialogSaysHowItClosed();
 };
 
 void TestRecordDialogs::bothDialogsShareTheDesign_data() {
@@ -383,6 +396,169 @@ void TestRecordDialogs::editNeedsARecordRow() {
     QVERIFY(fixture.windows().isEmpty());
     QCOMPARE(rowOf(*sheet, 0), titles);
     QCOMPARE(sheet->rowCount(), 5);
+}
+
+// A long product name opens at its start, not scrolled to its end.
+void TestRecordDialogs::editShowsTheStartOfEveryBox() {
+    GuiFixture fixture;
+    QStringList longRecord = stockRecord;
+    longRecord[1] = u"特级西湖龙井明前茶叶礼盒装五百克（送礼佳品，附手提袋）"_qs;
+    longRecord[4] = u"1234567890.12345678901234567890"_qs;
+    auto sheet = sheetOf(3, {longRecord});
+    auto* dialog = new EditRecordDialog(fixture.services, *sheet, 1);
+    fixture.frame.open(dialog);
+    for (const char* name : {"编辑框1", "编辑框2", "编辑框3", "编辑框4", "编辑框6"}) {
+        QLineEdit* line = box(dialog, name);
+        QCOMPARE(line->cursorPosition(), 0);
+        // The first character is drawn at the box's left edge.
+        QVERIFY2(line->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() < 8, name);
+    }
+    QCOMPARE(box(dialog, "编辑框1")->text(), longRecord[1]);
+}
+
+void TestRecordDialogs::remarkShowsWholeLines_data() {
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<bool>("toTheEnd");
+    QTest::newRow("one line") << 1 << false;
+    QTest::newRow("three lines, at the start") << 3 << false;
+    QTest::newRow("three lines, scrolled to the end") << 3 << true;
+    QTest::newRow("six lines, scrolled to the end") << 6 << true;
+}
+
+// However far the remark is scrolled, no line shows only in part.
+void TestRecordDialogs::remarkShowsWholeLines() {
+    QFETCH(int, lines);
+    QFETCH(bool, toTheEnd);
+    GuiFixture fixture;
+    QStringList record = stockRecord;
+    QStringList text;
+    for (int line = 1; line <= lines; ++line)
+        text << u"第%1行"_qs.arg(line);
+    record[7] = text.join(u'\n');
+    auto sheet = sheetOf(3, {record});
+    auto* dialog = new EditRecordDialog(fixture.services, *sheet, 1);
+    fixture.frame.open(dialog);
+    auto* edit = GuiFixture::control<RemarkEdit>(dialog, "编辑框5");
+    QVERIFY(edit);
+    QCOMPARE(edit->geometry(), QRect(152, 184, 200, 48));
+    QCOMPARE(edit->toPlainText(), record[7]);
+    if (toTheEnd) {
+        edit->setFocus();
+        edit->moveCursor(QTextCursor::End);
+        edit->ensureCursorVisible();
+    }
+    QVERIFY(edit->visibleLines() >= 2);
+    int whole = 0;
+    for (QTextBlock block = edit->document()->firstBlock(); block.isValid(); block = block.next()) {
+        QTextCursor at(block);
+        const QRect line = edit->cursorRect(at);
+        const int top = line.top();
+        const int bottom = top + edit->lineHeight();
+        const bool outside = bottom <= 0 || top >= edit->viewport()->height();
+        const bool inside = top >= 0 && bottom <= edit->viewport()->height();
+        QVERIFY2(outside || inside,
+                 qPrintable(u"line %1 at %2..%3 of %4"_qs.arg(block.blockNumber())
+                                .arg(top)
+                                .arg(bottom)
+                                .arg(edit->viewport()->height())));
+        whole += inside ? 1 : 0;
+    }
+    QCOMPARE(whole, std::min(lines, edit->visibleLines()));
+    // The label beside the box sits on its first line.
+    auto* label = GuiFixture::control<QLabel>(dialog, "标签4");
+    const int labelCentre = label->y() + label->contentsRect().center().y();
+    QVERIFY(std::abs(labelCentre - (edit->y() + edit->firstLineCentre())) <= 1);
+}
+
+void TestRecordDialogs::boxesTakeNoMoreThanACell_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("paste");
+    for (const char* name : {"编辑框1", "编辑框2", "编辑框3", "编辑框4", "编辑框6", "编辑框5"})
+        for (const bool paste : {false, true})
+            QTest::addRow("%s, %s", name, paste ? "pasted" : "set")
+                << QString::fromUtf8(name) << paste;
+}
+
+// Whatever reaches a box, it never holds more than one ledger cell takes, so the ledger that
+// is saved can always be opened again.
+void TestRecordDialogs::boxesTakeNoMoreThanACell() {
+    QFETCH(QString, name);
+    QFETCH(bool, paste);
+    GuiFixture fixture;
+    auto sheet = sheetOf(3);
+    auto* dialog = new AddRecordDialog(fixture.services, *sheet);
+    fixture.frame.open(dialog);
+    auto* target = dialog->findChild<QWidget*>(name);
+    const QString start = u"开头"_qs;
+    const QString tooMuch = QString(LedgerLimits::MaxCellCharacters, u'长');
+    auto* line = qobject_cast<QLineEdit*>(target);
+    auto* remarkBox = qobject_cast<QPlainTextEdit*>(target);
+    if (line)
+        line->setText(start);
+    else
+        remarkBox->setPlainText(start);
+    target->setFocus();
+    if (line)
+        line->end(false);
+    else
+        remarkBox->moveCursor(QTextCursor::End);
+    if (paste) {
+        QGuiApplication::clipboard()->setText(tooMuch);
+        if (line)
+            line->paste();
+        else
+            remarkBox->paste();
+    } else if (line) {
+        line->insert(tooMuch);
+    } else {
+        remarkBox->insertPlainText(tooMuch);
+    }
+    const QString held = line ? line->text() : remarkBox->toPlainText();
+    QCOMPARE(held.size(), LedgerLimits::MaxCellCharacters);
+    QVERIFY(held.startsWith(start)); // what was there stays; the end of the new text goes
+    QTest::keyClick(target, Qt::Key_Return, line ? Qt::NoModifier : Qt::ControlModifier);
+    QVERIFY(fixture.windows().isEmpty());
+    const int column = name == u"编辑框5"_qs   ? LedgerSheet::Remark
+                       : name == u"编辑框6"_qs ? LedgerSheet::Total
+                                               : name.right(1).toInt();
+    QCOMPARE(sheet->cell(1, column).size(), LedgerLimits::MaxCellCharacters);
+}
+
+void TestRecordDialogs::dialogSaysHowItClosed_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("result");
+    QTest::newRow("确认增加") << u"confirm"_qs << int(QDialog::Accepted);
+    QTest::newRow("取消") << u"cancel"_qs << int(QDialog::Rejected);
+    QTest::newRow("Esc") << u"escape"_qs << int(QDialog::Rejected);
+    QTest::newRow("close box") << u"close box"_qs << int(QDialog::Rejected);
+}
+
+// Every way out tells once that the dialog finished, and the dialog is gone for good.
+void TestRecordDialogs::dialogSaysHowItClosed() {
+    QFETCH(QString, how);
+    QFETCH(int, result);
+    GuiFixture fixture;
+    auto sheet = sheetOf(3);
+    QPointer<AddRecordDialog> dialog = new AddRecordDialog(fixture.services, *sheet);
+    QSignalSpy finished(dialog.data(), &QDialog::finished);
+    QSignalSpy accepted(dialog.data(), &QDialog::accepted);
+    QSignalSpy rejected(dialog.data(), &QDialog::rejected);
+    fixture.frame.open(dialog);
+    if (how == u"confirm")
+        QTest::mouseClick(GuiFixture::control<QPushButton>(dialog, "按钮1"), Qt::LeftButton);
+    else if (how == u"cancel")
+        QTest::mouseClick(GuiFixture::control<QPushButton>(dialog, "按钮2"), Qt::LeftButton);
+    else if (how == u"escape")
+        QTest::keyClick(box(dialog, "编辑框1"), Qt::Key_Escape);
+    else
+        GuiFixture::closeFromFrame(dialog);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().first().toInt(), result);
+    QCOMPARE(accepted.size(), result == QDialog::Accepted ? 1 : 0);
+    QCOMPARE(rejected.size(), result == QDialog::Rejected ? 1 : 0);
+    QVERIFY(fixture.windows().isEmpty());
+    QTRY_VERIFY(dialog.isNull());
+    QCOMPARE(sheet->isFree(1), result != QDialog::Accepted);
 }
 
 QTEST_MAIN(TestRecordDialogs)

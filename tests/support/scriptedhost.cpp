@@ -15,14 +15,22 @@ void ScriptedHost::clearRecords() {
     m_messages.clear();
     m_commandLines.clear();
     m_fileDialogs.clear();
+    m_questions.clear();
+    m_saveDialogs.clear();
 }
 
 QString ScriptedHost::problems() const {
     QStringList all = m_problems;
     if (!m_answers.isEmpty())
         all.append(QStringLiteral("%1 scripted answer(s) left unused").arg(m_answers.size()));
+    if (!m_questionAnswers.isEmpty())
+        all.append(QStringLiteral("%1 scripted question answer(s) left unused")
+                       .arg(m_questionAnswers.size()));
     if (!m_files.isEmpty())
         all.append(QStringLiteral("%1 scripted file choice(s) left unused").arg(m_files.size()));
+    if (!m_saveFiles.isEmpty())
+        all.append(
+            QStringLiteral("%1 scripted save-file choice(s) left unused").arg(m_saveFiles.size()));
     return all.join(QStringLiteral("; "));
 }
 
@@ -62,6 +70,37 @@ int ScriptedHost::messageBox(const QString& text, int flags, const QString& titl
     m_problems.append(QStringLiteral("unanswered question: ") + text);
     return (flags & MessageFlags::ButtonMask) == MessageFlags::YesNo ? MessageAnswer::No
                                                                      : MessageAnswer::Cancel;
+}
+
+int ScriptedHost::ask(const Question& question) {
+    m_questions.append(question);
+    if (question.cancelButton < 0 || question.cancelButton >= question.buttons.size() ||
+        question.defaultButton < 0 || question.defaultButton >= question.buttons.size())
+        m_problems.append(QStringLiteral("question with a default or cancel button it does not "
+                                         "have: ") +
+                          question.text);
+    if (m_questionAnswers.isEmpty()) {
+        m_problems.append(QStringLiteral("unanswered question: ") + question.text);
+        return question.cancelButton;
+    }
+    const int answer = m_questionAnswers.dequeue();
+    if (answer < 0 || answer >= question.buttons.size())
+        m_problems.append(QStringLiteral("scripted answer %1 is no button of: ").arg(answer) +
+                          question.text);
+    return answer;
+}
+
+std::optional<QString> ScriptedHost::chooseFileToSave(const QList<FileFilter>& filters,
+                                                      const QString& suggestedPath) {
+    m_saveDialogs.append({filters, suggestedPath});
+    if (m_saveFiles.isEmpty()) {
+        m_problems.append(QStringLiteral("unscripted save-file dialog"));
+        return std::nullopt;
+    }
+    const QString path = m_saveFiles.dequeue();
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
 }
 
 std::optional<QString> ScriptedHost::chooseFileToOpen(const QList<FileFilter>& filters,

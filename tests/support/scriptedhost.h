@@ -23,14 +23,25 @@ public:
     // only an OK button is answered OK by itself; a question without a scripted answer is a
     // test failure.
     void answer(int answer) { m_answers.enqueue(answer); }
+    // The button the next question (ask) is answered with; a question without one is a test
+    // failure and gets its cancel button.
+    void answerQuestion(int button) { m_questionAnswers.enqueue(button); }
     // The file the next open-file dialog returns; an empty string means "cancelled".
     void chooseFile(const QString& path) { m_files.enqueue(path); }
+    // The file the next save-file dialog returns; an empty string means "cancelled".
+    void chooseSaveFile(const QString& path) { m_saveFiles.enqueue(path); }
     void setNow(const QDateTime& moment) { m_now = moment; }
 
     const QList<Message>& messages() const { return m_messages; }
     QStringList messageTexts() const;
     const QStringList& commandLines() const { return m_commandLines; }
     const QList<QList<vellumar::FileFilter>>& fileDialogs() const { return m_fileDialogs; }
+    const QList<vellumar::Question>& questions() const { return m_questions; }
+    struct SaveDialog {
+        QList<vellumar::FileFilter> filters;
+        QString suggestedPath;
+    };
+    const QList<SaveDialog>& saveDialogs() const { return m_saveDialogs; }
     void clearRecords();
 
     // The words of a message that are English rather than a name the program uses.
@@ -42,15 +53,22 @@ public:
 
     int messageBox(const QString& text, int flags, const QString& title,
                    const QString& detail) override;
+    int ask(const vellumar::Question& question) override;
     std::optional<QString> chooseFileToOpen(const QList<vellumar::FileFilter>& filters,
                                             const QString& startDirectory) override;
+    std::optional<QString> chooseFileToSave(const QList<vellumar::FileFilter>& filters,
+                                            const QString& suggestedPath) override;
     bool run(const QString& commandLine) override;
     QDateTime now() const override;
 
 private:
     QQueue<int> m_answers;
+    QQueue<int> m_questionAnswers;
     QQueue<QString> m_files;
+    QQueue<QString> m_saveFiles;
     QList<Message> m_messages;
+    QList<vellumar::Question> m_questions;
+    QList<SaveDialog> m_saveDialogs;
     QStringList m_commandLines;
     QList<QList<vellumar::FileFilter>> m_fileDialogs;
     QStringList m_problems;
