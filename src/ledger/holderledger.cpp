@@ -45,7 +45,7 @@ Result<HolderLedger::Opened> HolderLedger::load(LedgerSheet& sheet) {
         return fileFailure(FileAction::Read, m_path, EISDIR);
     case FileSystem::Kind::SymbolicLink:
     case FileSystem::Kind::Other:
-        return notARegularFile(FileAction::Read, m_path);
+        return notARegularFile(FileAction::Read, m_path, *kind == FileSystem::Kind::SymbolicLink);
     case FileSystem::Kind::Regular:
         break;
     }

@@ -85,7 +85,7 @@ void TestHolderLedger::loading_data() {
     QTest::newRow("a ledger") << Found::Ledger << true << false << QString();
     QTest::newRow("damaged") << Found::Damaged << false << true << u"引号没有结束"_qs;
     QTest::newRow("link to a text file")
-        << Found::LinkToText << false << false << u"它不是一个普通文件"_qs;
+        << Found::LinkToText << false << false << u"它是一个符号链接"_qs;
     QTest::newRow("folder") << Found::Folder << false << false << u"同名的是一个文件夹"_qs;
     QTest::newRow("pipe") << Found::Pipe << false << false << u"它不是一个普通文件"_qs;
 }

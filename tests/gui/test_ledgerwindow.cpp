@@ -748,8 +748,7 @@ void TestLedgerWindow::unsavableLedgerCanBeClosed_data() {
         {"folder named like the file", Unsavable::FolderNamedLikeFile, u"同名的是一个文件夹",
          u"同名的是一个文件夹"},
         {"unwritable folder", Unsavable::UnwritableFolder, u"系统不允许改动", u""},
-        {"link to a text file", Unsavable::LinkToText, u"它不是一个普通文件",
-         u"它不是一个普通文件"},
+        {"link to a text file", Unsavable::LinkToText, u"它是一个符号链接", u"它是一个符号链接"},
     };
     for (const Case& c : cases)
         for (const bool byCommand : {false, true})
@@ -864,7 +863,7 @@ void TestLedgerWindow::linkedLedgerIsNeverWrittenThrough() {
     action(window, "actionSave")->trigger();
     const auto& refused = fixture.host.messages().last();
     QVERIFY2(refused.text.startsWith(u"文件保存失败！\n"_qs), qPrintable(refused.text));
-    QVERIFY(refused.text.contains(u"它不是一个普通文件"_qs));
+    QVERIFY(refused.text.contains(u"它是一个符号链接"_qs));
     QCOMPARE(readAll(target), TextFile);
     QCOMPARE(folderContents(fixture.paths.ledgerDirectory()), before);
     VERIFY_SCRIPT_DONE(fixture.host);
