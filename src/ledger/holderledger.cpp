@@ -1,6 +1,7 @@
 #include "ledger/holderledger.h"
 
 #include "ledger/ledgerfile.h"
+#include "ledger/ledgerrecords.h"
 #include "storage/fileerror.h"
 #include "storage/usernames.h"
 
@@ -54,6 +55,14 @@ Result<HolderLedger::Opened> HolderLedger::load(LedgerSheet& sheet) {
         m_keepAside = true;
         m_foundUnreadable = true;
         return loaded;
+    }
+    // The titles go in now, while a ledger that has no room for them can still be refused
+    // like any file that cannot be read: the grid starts empty and the file is kept aside.
+    if (const Result<bool> titled = LedgerRecords::placeTitles(sheet); !titled) {
+        sheet.replaceRows(std::vector<LedgerSheet::Row>(LedgerSheet::InitialRowCount));
+        m_keepAside = true;
+        m_foundUnreadable = true;
+        return titled.status();
     }
     return Opened::Loaded;
 }

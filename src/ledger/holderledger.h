@@ -33,7 +33,8 @@ public:
     const QString& userName() const { return m_userName; }
     const QString& path() const { return m_path; }
 
-    // Reads the holder's file into the sheet. On failure the sheet is as it was.
+    // Reads the holder's file into the sheet and puts the titles in (LedgerRecords::placeTitles).
+    // On failure the sheet holds empty rows only.
     Result<Opened> load(LedgerSheet& sheet);
     // Whether a regular file was found at opening that could not be read; the next save keeps
     // it aside first.

@@ -57,13 +57,19 @@ bool isSerialNumber(QStringView text) {
     return true;
 }
 
-bool placeTitles(LedgerSheet& sheet, qsizetype maxRows) {
+Result<bool> placeTitles(LedgerSheet& sheet, qsizetype maxRows) {
     const bool keepRecord = sheet.rowCount() > 0 && isSerialNumber(sheet.cellView(0, 0));
     if (keepRecord) {
         // At the ceiling a free row at the end makes room, so the ledger stays readable.
-        const int last = sheet.rowCount() - 1;
-        if (sheet.rowCount() >= maxRows && sheet.rows().back().isEmpty())
-            sheet.removeRow(last);
+        const bool atCeiling = sheet.rowCount() >= maxRows;
+        if (atCeiling && !sheet.rows().back().isEmpty())
+            return Status::failure(
+                QStringLiteral("这本账目的第一行是一条记录，前面还要加一行标题，可账目已经有 %1 "
+                               "行，达到了一本账目的上限，加上标题就无法再读回。请在表格程序里"
+                               "删去一些行，或在最前面加上标题行后再打开。")
+                    .arg(sheet.rowCount()));
+        if (atCeiling)
+            sheet.removeRow(sheet.rowCount() - 1);
         sheet.insertRow(0);
     }
     sheet.applyTitles();

@@ -33,8 +33,9 @@ bool isSerialNumber(QStringView text);
 // Puts the titles into a sheet just loaded. When row 0 holds a record (its first cell is a
 // serial number, as in a ledger whose title row was removed in a spreadsheet) the record is
 // kept and a title row goes above it; any other row 0 gets the titles written over it.
-// Answers whether a title row was added.
-bool placeTitles(LedgerSheet& sheet, qsizetype maxRows = LedgerLimits::MaxRows);
+// Answers whether a title row was added. Refused, with the sheet as it was, when a ledger at
+// the row ceiling has no room for the title row: saved, it could not be read back.
+Result<bool> placeTitles(LedgerSheet& sheet, qsizetype maxRows = LedgerLimits::MaxRows);
 
 // The row a new record goes to: the first free row below the titles, or a new row at the end
 // when every row holds a record. Refused when the ledger already has maxRows rows, so the

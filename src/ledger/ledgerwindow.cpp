@@ -158,7 +158,10 @@ void LedgerWindow::loadLedger() {
 
 // Titles, widths and alignments, applied after every load at opening, whatever the file held.
 void LedgerWindow::applyLayout() {
-    LedgerRecords::placeTitles(m_sheet);
+    // A loaded ledger has its titles already; a new or empty one gets them here, which cannot
+    // be refused for want of room.
+    if (const Result<bool> titled = LedgerRecords::placeTitles(m_sheet); !titled)
+        m_services.host.reportFailure(titled.status());
     QHeaderView* titles = m_ui->高级表格1->horizontalHeader();
     for (int column = 0; column < LedgerSheet::ColumnCount; ++column)
         titles->resizeSection(column, ColumnWidths[column]);
