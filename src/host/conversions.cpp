@@ -216,6 +216,177 @@ QString numberToText(double value) {
     return out;
 }
 
+namespace {
+
+__extension__ using Coefficient = unsigned __int128;
+constexpr int MaxCoefficientDigits = 38; // 10^38 < 2^128
+// Exponents are kept far from overflowing while still beyond any double's range.
+constexpr qint64 ExponentLimit = 1'000'000;
+
+Coefficient powerOfTen(int n) {
+    Coefficient power = 1;
+    for (int i = 0; i < n; ++i)
+        power *= 10;
+    return power;
+}
+
+const Coefficient& coefficientLimit() {
+    static const Coefficient limit = powerOfTen(MaxCoefficientDigits);
+    return limit;
+}
+
+std::string digitsOf(Coefficient value) {
+    std::string digits;
+    do {
+        digits.push_back(static_cast<char>('0' + static_cast<int>(value % 10)));
+        value /= 10;
+    } while (value != 0);
+    std::reverse(digits.begin(), digits.end());
+    return digits;
+}
+
+} // namespace
+
+DecimalNumber DecimalNumber::approximate(double value) {
+    DecimalNumber number;
+    number.m_exact = false;
+    number.m_approximate = value;
+    return number;
+}
+
+DecimalNumber DecimalNumber::exact(bool negative, Coefficient coefficient, qint64 exponent) {
+    DecimalNumber number;
+    if (coefficient == 0)
+        return number;
+    // Trailing zeros go into the exponent, which keeps coefficients small for what follows.
+    while (coefficient % 10 == 0) {
+        coefficient /= 10;
+        ++exponent;
+    }
+    if (exponent > ExponentLimit || exponent < -ExponentLimit)
+        return approximate((negative ? -1.0 : 1.0) * (exponent > 0 ? HUGE_VAL : 0.0));
+    number.m_negative = negative;
+    number.m_coefficient = coefficient;
+    number.m_exponent = exponent;
+    return number;
+}
+
+DecimalNumber DecimalNumber::fromText(QStringView text) {
+    const LeadingNumber number = leadingNumber(text);
+    if (number.overflow)
+        return approximate(textToNumber(text));
+    if (number.ascii.empty())
+        return DecimalNumber(); // no number: 0, exactly
+    // "[-] digits [. digits] [e [sign] digits]", as leadingNumber collected it.
+    const std::string_view ascii = number.ascii;
+    size_t i = number.negative ? 1 : 0;
+    Coefficient coefficient = 0;
+    int significant = 0;
+    qint64 exponent = 0;
+    bool afterPoint = false;
+    for (; i < ascii.size() && ascii[i] != 'e' && ascii[i] != 'E'; ++i) {
+        if (ascii[i] == '.') {
+            afterPoint = true;
+            continue;
+        }
+        const int digit = ascii[i] - '0';
+        if (coefficient == 0 && digit == 0) {
+            if (afterPoint)
+                --exponent;
+            continue;
+        }
+        if (++significant > MaxCoefficientDigits)
+            return approximate(textToNumber(text));
+        coefficient = coefficient * 10 + static_cast<unsigned>(digit);
+        if (afterPoint)
+            --exponent;
+    }
+    if (i < ascii.size()) {
+        ++i;
+        const bool negativeExponent = i < ascii.size() && ascii[i] == '-';
+        if (i < ascii.size() && (ascii[i] == '-' || ascii[i] == '+'))
+            ++i;
+        qint64 written = 0;
+        for (; i < ascii.size(); ++i)
+            written = std::min<qint64>(written * 10 + (ascii[i] - '0'), 10 * ExponentLimit);
+        exponent += negativeExponent ? -written : written;
+    }
+    return exact(number.negative, coefficient, exponent);
+}
+
+DecimalNumber DecimalNumber::negated() const {
+    DecimalNumber number = *this;
+    if (m_exact)
+        number.m_negative = m_coefficient != 0 && !m_negative;
+    else
+        number.m_approximate = -m_approximate;
+    return number;
+}
+
+DecimalNumber DecimalNumber::times(const DecimalNumber& other) const {
+    if (!m_exact || !other.m_exact)
+        return approximate(toDouble() * other.toDouble());
+    if (m_coefficient == 0 || other.m_coefficient == 0)
+        return DecimalNumber();
+    if (m_coefficient > (coefficientLimit() - 1) / other.m_coefficient)
+        return approximate(toDouble() * other.toDouble());
+    return exact(m_negative != other.m_negative, m_coefficient * other.m_coefficient,
+                 m_exponent + other.m_exponent);
+}
+
+DecimalNumber DecimalNumber::plus(const DecimalNumber& other) const {
+    if (!m_exact || !other.m_exact)
+        return approximate(toDouble() + other.toDouble());
+    if (other.m_coefficient == 0)
+        return *this;
+    if (m_coefficient == 0)
+        return other;
+    // Both on the smaller exponent, so the coefficients can be added as integers.
+    const DecimalNumber& high = m_exponent >= other.m_exponent ? *this : other;
+    const DecimalNumber& low = m_exponent >= other.m_exponent ? other : *this;
+    const qint64 shift = high.m_exponent - low.m_exponent;
+    const Coefficient limit = coefficientLimit();
+    if (shift > MaxCoefficientDigits)
+        return approximate(toDouble() + other.toDouble());
+    const Coefficient scale = powerOfTen(static_cast<int>(shift));
+    if (high.m_coefficient > (limit - 1) / scale)
+        return approximate(toDouble() + other.toDouble());
+    const Coefficient a = high.m_coefficient * scale;
+    const Coefficient b = low.m_coefficient;
+    if (high.m_negative == low.m_negative) {
+        if (a > limit - 1 - b)
+            return approximate(toDouble() + other.toDouble());
+        return exact(high.m_negative, a + b, low.m_exponent);
+    }
+    if (a >= b)
+        return exact(high.m_negative, a - b, low.m_exponent);
+    return exact(low.m_negative, b - a, low.m_exponent);
+}
+
+DecimalNumber DecimalNumber::minus(const DecimalNumber& other) const {
+    return plus(other.negated());
+}
+
+double DecimalNumber::toDouble() const {
+    if (!m_exact)
+        return m_approximate == 0.0 ? 0.0 : m_approximate;
+    if (m_coefficient == 0)
+        return 0.0;
+    // The nearest double to the exact value: from_chars rounds correctly.
+    const std::string digits = digitsOf(m_coefficient);
+    const std::string text = digits + 'e' + std::to_string(m_exponent);
+    double value = 0.0;
+    const std::from_chars_result read =
+        std::from_chars(text.data(), text.data() + text.size(), value);
+    if (read.ec == std::errc::result_out_of_range) {
+        const bool tooLarge = static_cast<qint64>(digits.size()) + m_exponent > 0;
+        value = tooLarge ? std::numeric_limits<double>::infinity() : 0.0;
+    }
+    if (value == 0.0)
+        return 0.0;
+    return m_negative ? -value : value;
+}
+
 QString dateTimeToText(const QDateTime& moment) {
     return moment.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }

@@ -22,6 +22,41 @@ double textToNumber(QStringView text);
 // text does not depend on the process locale.
 QString numberToText(double value);
 
+// A number the operator typed, for arithmetic that is exact in decimal. Each answer is the
+// double nearest to the exact decimal result, so numberToText shows the result's own digits:
+// 3 × 1.1 is "3.3" and 0.1 + 0.2 is "0.3", where plain double arithmetic on the two read numbers
+// would give 3.3000000000000003 and 0.30000000000000004 (the binary rounding of its operands,
+// which the exact number texts would then show). A number is read from its text as
+// textToNumber reads it; one with more significant digits than the exact arithmetic holds
+// (about 38), or a result that would need more, is worked in double precision instead, and an
+// overflow stays an overflow.
+class DecimalNumber {
+public:
+    DecimalNumber() = default; // zero
+    static DecimalNumber fromText(QStringView text);
+
+    DecimalNumber times(const DecimalNumber& other) const;
+    DecimalNumber plus(const DecimalNumber& other) const;
+    DecimalNumber minus(const DecimalNumber& other) const;
+
+    double toDouble() const;
+    // Whether the value is held exactly (not in double precision).
+    bool isExact() const { return m_exact; }
+
+private:
+    __extension__ using Coefficient = unsigned __int128;
+    static DecimalNumber approximate(double value);
+    static DecimalNumber exact(bool negative, Coefficient coefficient, qint64 exponent);
+    DecimalNumber negated() const;
+
+    // value = (negative ? -1 : 1) × coefficient × 10^exponent when exact, else m_approximate.
+    bool m_exact = true;
+    bool m_negative = false;
+    Coefficient m_coefficient = 0;
+    qint64 m_exponent = 0;
+    double m_approximate = 0.0;
+};
+
 // Local date and time as "yyyy-MM-dd HH:mm:ss".
 QString dateTimeToText(const QDateTime& moment);
 

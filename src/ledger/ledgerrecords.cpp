@@ -121,11 +121,19 @@ Status edit(LedgerSheet& sheet, int row, const RecordFields& fields) {
     return Status();
 }
 
+double lineTotal(QStringView quantity, QStringView unitPrice) {
+    return DecimalNumber::fromText(quantity).times(DecimalNumber::fromText(unitPrice)).toDouble();
+}
+
 double total(const LedgerSheet& sheet) {
-    double sum = 0;
+    DecimalNumber sum;
     for (int row = 1; row < sheet.rowCount(); ++row)
-        sum += textToNumber(sheet.cellView(row, LedgerSheet::Total));
-    return sum;
+        sum = sum.plus(DecimalNumber::fromText(sheet.cellView(row, LedgerSheet::Total)));
+    return sum.toDouble();
+}
+
+double changeDue(QStringView paid, QStringView sum) {
+    return DecimalNumber::fromText(paid).minus(DecimalNumber::fromText(sum)).toDouble();
 }
 
 } // namespace vellumar::LedgerRecords

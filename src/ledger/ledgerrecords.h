@@ -55,9 +55,19 @@ RecordFields fieldsAt(const LedgerSheet& sheet, int row);
 // record was added with stays.
 Status edit(LedgerSheet& sheet, int row, const RecordFields& fields);
 
-// The sum of the total column below the titles, plain addition in row order; free rows, empty
-// totals and texts without a number add 0.
+// Every figure below is worked exactly in decimal on the texts the operator typed and answered
+// as the double nearest to the exact result (DecimalNumber), so a total shows the digits a
+// calculator would, never the binary rounding of its parts.
+
+// The total of one record: quantity × unit price, each read from its text.
+double lineTotal(QStringView quantity, QStringView unitPrice);
+
+// The sum of the total column below the titles, in row order; free rows, empty totals and
+// texts without a number add 0.
 double total(const LedgerSheet& sheet);
+
+// The change due on a cash payment: the amount paid less the sum, both read from their texts.
+double changeDue(QStringView paid, QStringView sum);
 
 } // namespace LedgerRecords
 

@@ -45,10 +45,8 @@ RecordDialog::RecordDialog(Services services, LedgerSheet& sheet, const QString&
 RecordDialog::~RecordDialog() = default;
 
 void RecordDialog::recomputeTotal() {
-    const Host& host = m_services.host;
-    const double quantity = host.toNumber(m_ui->编辑框2->text());
-    const double price = host.toNumber(m_ui->编辑框4->text());
-    m_ui->编辑框6->setText(host.toText(quantity * price));
+    m_ui->编辑框6->setText(m_services.host.toText(
+        LedgerRecords::lineTotal(m_ui->编辑框2->text(), m_ui->编辑框4->text())));
 }
 
 void RecordDialog::showFields(const RecordFields& fields) {

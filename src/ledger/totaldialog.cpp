@@ -41,10 +41,8 @@ void TotalDialog::showLedgerTotal() {
 }
 
 void TotalDialog::showChange() {
-    const Host& host = m_services.host;
-    const double paid = host.toNumber(m_ui->编辑框3->text());
-    const double sum = host.toNumber(m_ui->编辑框1->text());
-    m_ui->编辑框4->setText(host.toText(paid - sum));
+    m_ui->编辑框4->setText(m_services.host.toText(
+        LedgerRecords::changeDue(m_ui->编辑框3->text(), m_ui->编辑框1->text())));
 }
 
 } // namespace vellumar

@@ -39,6 +39,9 @@ private Q_SLOTS:
     void readsBackExactly_data();
     void readsBackExactly();
     void everyDoubleReadsBack();
+    void decimalArithmetic_data();
+    void decimalArithmetic();
+    void decimalSumOfManyRows();
     void dateTimeText();
 };
 
@@ -205,6 +208,74 @@ void TestConversions::everyDoubleReadsBack() {
             QVERIFY2(std::isinf(back), qPrintable(text));
         }
     }
+}
+
+void TestConversions::decimalArithmetic_data() {
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<QChar>("operation");
+    QTest::addColumn<QString>("right");
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<bool>("exact");
+    const auto row = [](const char* name, const char16_t* a, char16_t op, const char16_t* b,
+                        const char16_t* result, bool exact = true) {
+        QTest::newRow(name) << QString::fromUtf16(a) << QChar(op) << QString::fromUtf16(b)
+                            << QString::fromUtf16(result) << exact;
+    };
+    // Where double arithmetic shows the binary rounding of its parts, decimal shows the digits.
+    row("3 x 0.1", u"3", u'*', u"0.1", u"0.3");
+    row("3 x 1.1", u"3", u'*', u"1.1", u"3.3");
+    row("3 x 2.35", u"3", u'*', u"2.35", u"7.05");
+    row("0.1 + 0.2", u"0.1", u'+', u"0.2", u"0.3");
+    row("change from 100", u"100", u'-', u"30.3", u"69.7");
+    row("short payment", u"20", u'-', u"30.25", u"-10.25");
+    row("negative minus positive", u"-0.1", u'-', u"0.2", u"-0.3");
+    row("to zero, not minus zero", u"0.3", u'-', u"0.30", u"0");
+    row("full width and units", u"２.５kg", u'*', u"４元", u"10");
+    row("empty times anything", u"", u'*', u"5", u"0");
+    row("no number at all", u"abc", u'+', u"12元", u"12");
+    row("exponents", u"1.5e3", u'*', u"2e-2", u"30");
+    row("far apart", u"1e20", u'+', u"1", u"1E+20");
+    row("a digit past double precision", u"0.1", u'+', u"0.00000000000000000001",
+        u"0.10000000000000000001" /* read back below */);
+    // Past what the exact arithmetic holds, double precision takes over; overflow stays one.
+    row("forty digits", u"1234567890123456789012345678901234567890", u'*', u"1",
+        u"1.2345678901234568E+39", false);
+    row("product past 38 digits", u"99999999999999999999", u'*', u"99999999999999999999", u"1E+40",
+        false);
+    row("overflow", u"1e308", u'*', u"10", u"溢出");
+    row("overflow text", u"溢出", u'-', u"5", u"溢出", false);
+    row("underflow", u"1e-300", u'*', u"1e-300", u"0");
+}
+
+void TestConversions::decimalArithmetic() {
+    QFETCH(QString, left);
+    QFETCH(QChar, operation);
+    QFETCH(QString, right);
+    QFETCH(QString, result);
+    QFETCH(bool, exact);
+    const DecimalNumber a = DecimalNumber::fromText(left);
+    const DecimalNumber b = DecimalNumber::fromText(right);
+    const DecimalNumber answer = operation == u'*'   ? a.times(b)
+                                 : operation == u'+' ? a.plus(b)
+                                                     : a.minus(b);
+    QCOMPARE(answer.isExact(), exact);
+    // The answer is the double nearest to the exact result, which that result's text reads as.
+    QCOMPARE(answer.toDouble(), vellumar::textToNumber(result));
+    if (!result.contains(u"0000000000000000"))
+        QCOMPARE(vellumar::numberToText(answer.toDouble()), result);
+}
+
+// A ledger of a million totals of 0.1 sums to 100000, not to 100000.00000133288.
+void TestConversions::decimalSumOfManyRows() {
+    DecimalNumber sum;
+    double plain = 0;
+    for (int row = 0; row < 1'000'000; ++row) {
+        sum = sum.plus(DecimalNumber::fromText(u"0.1"));
+        plain += 0.1;
+    }
+    QVERIFY(sum.isExact());
+    QCOMPARE(vellumar::numberToText(sum.toDouble()), QStringLiteral("100000"));
+    QVERIFY(plain != 100000.0); // what the decimal sum is there for
 }
 
 void TestConversions::dateTimeText() {

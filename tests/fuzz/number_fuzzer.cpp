@@ -1,7 +1,9 @@
 // libFuzzer target for the number conversions. Properties: nothing crashes; every finite
 // double reads back from its text as exactly itself; text-to-number of any text gives a
 // number (never NaN) whose own text reads back to it; number-to-text writes nothing but
-// digits, '.', '-', 'E', '+' or the overflow text.
+// digits, '.', '-', 'E', '+' or the overflow text. The decimal arithmetic on two texts never
+// crashes, agrees with reading its operands when they are exact, and undoes itself exactly:
+// (a + b) - b is a again whenever all of it stayed exact.
 
 #include "host/conversions.h"
 
@@ -55,5 +57,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (std::isnan(value) || (value == 0.0 && std::signbit(value)))
         std::abort();
     checkDouble(value);
+
+    // The text split in two, as two boxes of a dialog.
+    const qsizetype half = text.size() / 2;
+    const DecimalNumber a = DecimalNumber::fromText(QStringView(text).first(half));
+    const DecimalNumber b = DecimalNumber::fromText(QStringView(text).sliced(half));
+    if (a.isExact() && a.toDouble() != textToNumber(QStringView(text).first(half)))
+        std::abort();
+    const DecimalNumber sum = a.plus(b);
+    const DecimalNumber back = sum.minus(b);
+    if (sum.isExact() && back.isExact() && back.toDouble() != a.toDouble())
+        std::abort();
+    // Only an overflow (infinity less infinity) can give NaN.
+    const bool finite = std::isfinite(a.toDouble()) && std::isfinite(b.toDouble());
+    for (const double result : {sum.toDouble(), a.times(b).toDouble(), back.toDouble()})
+        if (std::isnan(result) && finite)
+            std::abort();
     return 0;
 }

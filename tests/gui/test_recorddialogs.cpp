@@ -235,9 +235,12 @@ void TestRecordDialogs::totalFollowsQuantityAndPrice_data() {
         << steps("2:3 4:2.5 6: 6:7 2:0") << QStringLiteral("75");
     QTest::newRow("quantity emptied") << steps("2:3 4:2.5 2:") << QStringLiteral("0");
     QTest::newRow("no number in the box") << steps("2:abc 4:2") << QStringLiteral("0");
-    // 3 x 0.1 is not 0.3 in binary; the total shows every digit it needs to read back exactly.
-    QTest::newRow("binary fractions")
-        << steps("2:3 4:0.1") << QStringLiteral("0.30000000000000004");
+    // Worked in decimal: plain double arithmetic would show 0.30000000000000004, 3.3000000000000003
+    // and 7.050000000000001 here.
+    QTest::newRow("decimal fractions") << steps("2:3 4:0.1") << QStringLiteral("0.3");
+    QTest::newRow("price with one decimal") << steps("2:3 4:1.1") << QStringLiteral("3.3");
+    QTest::newRow("price with two decimals") << steps("2:3 4:2.35") << QStringLiteral("7.05");
+    QTest::newRow("half a unit") << steps("2:0.5 4:19.99") << QStringLiteral("9.995");
 }
 
 void TestRecordDialogs::totalFollowsQuantityAndPrice() {

@@ -100,9 +100,11 @@ void TestTotalDialog::sumOfTheLedger_data() {
         << QStringList{u"7"_s, free, free, u"3"_s, free} << QStringLiteral("10");
     QTest::newRow("text without a number")
         << QStringList{u"abc"_s, u"12元"_s, u"-2"_s} << QStringLiteral("10");
-    // The sum shows every digit it needs to read back exactly, as the change is computed from it.
-    QTest::newRow("decimal fractions")
-        << QStringList{u"0.1"_s, u"0.2"_s} << QStringLiteral("0.30000000000000004");
+    // Summed in decimal: plain double addition would show 0.30000000000000004 and
+    // 60.599999999999994 here.
+    QTest::newRow("decimal fractions") << QStringList{u"0.1"_s, u"0.2"_s} << QStringLiteral("0.3");
+    QTest::newRow("prices of a day")
+        << QStringList{u"10.1"_s, u"20.2"_s, u"30.3"_s} << QStringLiteral("60.6");
 }
 
 void TestTotalDialog::sumOfTheLedger() {
