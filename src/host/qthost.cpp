@@ -3,6 +3,7 @@
 #include "utilities/commandmapper.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -11,6 +12,7 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
@@ -49,6 +51,7 @@ QWidget* ownerWindow() {
 }
 
 constexpr int MinimumBoxWidth = 220;
+constexpr int QuestionBoxWidth = 420;
 
 // A long path or word has no place to break a line, and a message box would cut it off at
 // its edge. An invisible break after each separator, and inside any long unbroken run, lets the
@@ -70,15 +73,35 @@ QString breakableText(const QString& text) {
     return out;
 }
 
-} // namespace
+// A message box whose Ctrl+C copies its message, on every desktop, as the program gave it:
+// without the invisible break points that only serve the box's own line wrapping, so a copied
+// path works and a failure can be pasted into a note for whoever looks after the computer.
+class ProgramMessageBox final : public QMessageBox {
+public:
+    ProgramMessageBox(Icon icon, const QString& title, QWidget* owner)
+        : QMessageBox(icon, title, QString(), NoButton, owner) {}
 
-int QtHost::messageBox(const QString& text, int flags, const QString& title,
-                       const QString& detail) {
-    QMessageBox box(iconFor(flags), title.isEmpty() ? defaultTitle() : title, breakableText(text),
-                    QMessageBox::NoButton, ownerWindow());
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (!event->matches(QKeySequence::Copy)) {
+            QMessageBox::keyPressEvent(event);
+            return;
+        }
+        QString message = text();
+        if (!informativeText().isEmpty())
+            message += u'\n' + informativeText();
+        QGuiApplication::clipboard()->setText(message.remove(QChar(0x200B)));
+    }
+};
+
+// What every box of the program shares: the text wraps within the box, long paths included,
+// the system's own words show smaller and quieter under it, and the box is at least as wide
+// as given (a short message still has room for its title). QMessageBox sizes a longer text
+// itself to wrap within a readable width.
+void prepareBox(QMessageBox& box, const QString& text, const QString& detail, int minimumWidth) {
     box.setTextFormat(Qt::PlainText);
+    box.setText(breakableText(text));
     if (!detail.isEmpty()) {
-        // The system's own words, smaller and quieter under the sentence that explains them.
         box.setInformativeText(QStringLiteral("详细信息：") + breakableText(detail));
         if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
             QFont smaller = label->font();
@@ -89,11 +112,17 @@ int QtHost::messageBox(const QString& text, int flags, const QString& title,
         }
     }
     box.setWindowModality(Qt::ApplicationModal);
-    // A short message still gets a box wide enough for its title; a long one is sized by
-    // QMessageBox to wrap within a readable width.
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
-        grid->addItem(new QSpacerItem(MinimumBoxWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+        grid->addItem(new QSpacerItem(minimumWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
                       grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+} // namespace
+
+int QtHost::messageBox(const QString& text, int flags, const QString& title,
+                       const QString& detail) {
+    ProgramMessageBox box(iconFor(flags), title.isEmpty() ? defaultTitle() : title, ownerWindow());
+    prepareBox(box, text, detail, MinimumBoxWidth);
 
     struct Choice {
         QString caption;
@@ -130,17 +159,11 @@ int QtHost::messageBox(const QString& text, int flags, const QString& title,
 }
 
 int QtHost::ask(const Question& question) {
-    QMessageBox box(iconFor(question.icon),
-                    question.title.isEmpty() ? defaultTitle() : question.title, question.text,
-                    QMessageBox::NoButton, ownerWindow());
-    if (!question.detail.isEmpty())
-        box.setInformativeText(QStringLiteral("详细信息：") + question.detail);
-    box.setWindowModality(Qt::ApplicationModal);
-    // A question names files and says what each choice does: its lines wrap at a width that
-    // reads well instead of running off the box's edge (QMessageBox wraps only rich text).
-    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 420px; }"));
-    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
-        label->setWordWrap(true);
+    ProgramMessageBox box(iconFor(question.icon),
+                          question.title.isEmpty() ? defaultTitle() : question.title,
+                          ownerWindow());
+    // A question names files and says what each choice does, over a row of several buttons.
+    prepareBox(box, question.text, question.detail, QuestionBoxWidth);
     // One role for all, so the buttons stay in the caller's order on every desktop.
     QList<QPushButton*> buttons;
     for (const QString& caption : question.buttons)

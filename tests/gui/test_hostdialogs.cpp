@@ -147,8 +147,9 @@ void TestHostDialogs::questionWithButtonsOfItsOwn() {
     QList<int> lefts;
     WhenShown<QMessageBox> reply([&](QMessageBox* box) {
         QCOMPARE(box->windowTitle(), u"提示"_qs);
-        QCOMPARE(box->text(), failedSave().text);
-        detail = box->informativeText();
+        // The text as given; only invisible break points are added, for long paths.
+        QCOMPARE(box->text().remove(QChar(0x200B)), failedSave().text);
+        detail = box->informativeText().remove(QChar(0x200B));
         // A long question wraps inside the box instead of running off its edge.
         auto* label = box->findChild<QLabel*>(u"qt_msgbox_label"_qs);
         QVERIFY(label);
