@@ -9,11 +9,15 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 
 using namespace vellumar;
 
@@ -54,13 +58,15 @@ QList<Message> messages() {
          MessageFlags::IconWarning, QStringLiteral("提示"),
          QStringLiteral("No space left on device")},
         {QStringLiteral("message_table_busy"),
-         QStringLiteral("无法读取密码，所以不能登录。数据表“/home/shop/Vellumar/source/liebiao1.edb”"
-                        "正被另一个程序使用（也许本程序开了两次）。请关闭另一个程序后重试。"),
+         QStringLiteral(
+             "无法读取密码，所以不能登录。数据表“/home/shop/Vellumar/source/liebiao1.edb”"
+             "正被另一个程序使用（也许本程序开了两次）。请关闭另一个程序后重试。"),
          MessageFlags::IconError, QString(), QStringLiteral("database is locked")},
         {QStringLiteral("message_unreadable_ledger"),
-         QStringLiteral("账目文件无法读取：%1\n文件的文字编码无法识别（既不是 UTF-8，也不是 "
-                        "GB18030/GBK），不是账目文件。\n\n窗口中的账目是空的。保存时会先把原文件另存"
-                        "一份带日期时间的副本，原来的内容不会丢失。")
+         QStringLiteral(
+             "账目文件无法读取：%1\n文件的文字编码无法识别（既不是 UTF-8，也不是 "
+             "GB18030/GBK），不是账目文件。\n\n窗口中的账目是空的。保存时会先把原文件另存"
+             "一份带日期时间的副本，原来的内容不会丢失。")
              .arg(ledger),
          MessageFlags::IconWarning, QString(), QString()},
         {QStringLiteral("message_short"), QStringLiteral("记录已保存！"), MessageFlags::Ok,
@@ -70,23 +76,63 @@ QList<Message> messages() {
     };
 }
 
-// Photographs each message box as it comes up, then answers it with its default button.
+// Photographs the box that comes up while `show` runs, then answers it with its default button.
+void shootBox(const QString& folder, const QString& name, const std::function<void()>& show) {
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        poll.stop();
+        save(folder, name, box);
+        box->defaultButton()->click();
+    });
+    poll.start();
+    show();
+}
+
 void shootMessages(const QString& folder) {
     QtHost host;
-    for (const Message& message : messages()) {
-        QTimer poll;
-        poll.setInterval(20);
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible())
-                return;
-            poll.stop();
-            save(folder, message.name, box);
-            box->defaultButton()->click();
+    for (const Message& message : messages())
+        shootBox(folder, message.name, [&] {
+            host.messageBox(message.text, message.flags, message.title, message.detail);
         });
-        poll.start();
-        host.messageBox(message.text, message.flags, message.title, message.detail);
-    }
+    // The longest question: a ledger that could not be saved on closing.
+    Question question;
+    question.text = QStringLiteral(
+        "文件保存失败！\n无法写入文件“/home/shop/.local/share/Vellumar/source/用户/"
+        "特级西湖龙井茶庄（城东分店）.z”。同名的是一个文件夹，不是文件。\n\n账目还没有保存。"
+        "关闭之前请选择：再试一次，把账目另存到别处，或者不保存就关闭。");
+    question.buttons = {QStringLiteral("重试"), QStringLiteral("另存为…"), QStringLiteral("不保存"),
+                        QStringLiteral("返回")};
+    question.cancelButton = 3;
+    question.icon = MessageFlags::IconWarning;
+    question.title = QStringLiteral("提示");
+    question.detail = QStringLiteral("Is a directory");
+    shootBox(folder, QStringLiteral("question_failed_save"), [&] { host.ask(question); });
+}
+
+// The open-file dialog on a folder of ledgers, as "打开" shows it.
+void shootOpenDialog(const QString& folder, const QString& ledgers) {
+    QtHost host;
+    QTimer poll;
+    poll.setInterval(50);
+    int waited = 0;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        // The folder's files are listed a moment after the dialog shows.
+        if (!dialog || !dialog->isVisible() || ++waited < 10)
+            return;
+        poll.stop();
+        save(folder, QStringLiteral("OpenFileDialog"), dialog);
+        dialog->reject();
+    });
+    poll.start();
+    (void)host.chooseFileToOpen(
+        {FileFilter{QStringLiteral("数据库文件（*.z）"), QStringLiteral("*.z")},
+         FileFilter{QStringLiteral("全部文件（*.*）"), QStringLiteral("*.*")}},
+        ledgers);
 }
 
 } // namespace
@@ -116,5 +162,14 @@ int main(int argc, char* argv[]) {
         });
     }
     shootMessages(folder);
+    {
+        QTemporaryDir ledgers;
+        for (const char* name : {"张三.z", "李四.z", "特级西湖龙井茶庄（城东分店）.z"}) {
+            QFile file(ledgers.filePath(QString::fromUtf8(name)));
+            if (file.open(QIODevice::WriteOnly))
+                file.write("\xEF\xBB\xBF序号,商品名称\r\n");
+        }
+        shootOpenDialog(folder, ledgers.path());
+    }
     return failures == 0 ? 0 : 1;
 }
