@@ -3,6 +3,7 @@
 
 #include "guifixture.h"
 #include "host/qthost.h"
+#include "whenshown.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -79,15 +80,7 @@ void TestQtHost::messagesShowWhole() {
     QFETCH(QString, detail);
     QtHost host;
     QStringList problems;
-    bool seen = false;
-    QTimer poll;
-    poll.setInterval(10);
-    connect(&poll, &QTimer::timeout, this, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        poll.stop();
-        seen = true;
+    WhenShown<QMessageBox> check([&](QMessageBox* box) {
         const QRect screen = box->screen()->availableGeometry();
         if (box->width() > screen.width() || box->height() > screen.height())
             problems.append(QStringLiteral("box larger than the screen"));
@@ -116,10 +109,9 @@ void TestQtHost::messagesShowWhole() {
         }
         box->defaultButton()->click();
     });
-    poll.start();
     QCOMPARE(host.messageBox(text, MessageFlags::IconWarning, QString(), detail),
              MessageAnswer::Ok);
-    QVERIFY(seen);
+    QVERIFY(check.acted());
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
 }
 
@@ -128,18 +120,11 @@ void TestQtHost::copiedMessageKeepsItsPaths() {
     const QString path = QStringLiteral("/home/shop/Vellumar/source/用户/张三.z");
     QtHost host;
     QString copied;
-    QTimer poll;
-    poll.setInterval(10);
-    connect(&poll, &QTimer::timeout, this, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        poll.stop();
+    WhenShown<QMessageBox> copy([&](QMessageBox* box) {
         QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
         copied = QGuiApplication::clipboard()->text();
         box->defaultButton()->click();
     });
-    poll.start();
     (void)host.messageBox(QStringLiteral("无法写入文件“%1”。").arg(path), MessageFlags::IconWarning,
                           QString(), QStringLiteral("Read-only file system"));
     QVERIFY2(copied.contains(path), qPrintable(copied));
