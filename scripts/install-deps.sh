@@ -1,6 +1,8 @@
 #!/bin/sh
-# Installs whatever the program needs to build, run and test on Debian 12 and is still missing.
-# Safe to run again: it installs nothing when everything is there.
+# Installs whatever the program needs to build and run on Debian 12 and is still missing;
+# with "test", also what the tests need (the fuzzers' clang, the comma-decimal locales, the
+# desktop's MIME tools). Safe to run again: it installs nothing when everything is there.
+#   sh scripts/install-deps.sh [test]
 set -eu
 
 PACKAGES="
@@ -8,10 +10,11 @@ PACKAGES="
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev
     libsqlite3-dev libsodium-dev
     fonts-noto-cjk fonts-arphic-ukai fonts-dejavu-core
-    xdg-utils xvfb xauth shared-mime-info
-    locales
-    clang libclang-rt-14-dev llvm-14
+    xdg-utils xvfb xauth
 "
+if [ "${1:-}" = "test" ]; then
+    PACKAGES="$PACKAGES shared-mime-info locales clang libclang-rt-14-dev llvm-14"
+fi
 
 # Comma-decimal locales that the conversion tests run under as well.
 LOCALES="de_DE.UTF-8 ru_RU.UTF-8"
@@ -36,6 +39,8 @@ if [ -n "$missing" ]; then
     # shellcheck disable=SC2086
     $as_root apt-get install -y -qq --no-install-recommends $missing
 fi
+
+[ "${1:-}" = "test" ] || exit 0
 
 # `locale -a` spells de_DE.UTF-8 as de_DE.utf8.
 for name in $LOCALES; do

@@ -5,7 +5,7 @@ set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
-sh scripts/install-deps.sh
+sh scripts/install-deps.sh test
 jobs=$(nproc)
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMAR_BUILD_BENCH=ON >/dev/null
