@@ -15,10 +15,6 @@ int Host::reportFailure(const Status& failure, const QString& lead, int flags,
     return messageBox(lead + failure.message(), flags, title, failure.detail());
 }
 
-double Host::toNumber(QStringView text) const {
-    return textToNumber(text);
-}
-
 QString Host::toText(double value) const {
     return numberToText(value);
 }

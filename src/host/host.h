@@ -87,7 +87,6 @@ public:
     virtual QDateTime now() const = 0;
 
     // Conversions are the same everywhere, so they are not for a host to change.
-    double toNumber(QStringView text) const;
     QString toText(double value) const;
     QString toText(const QDateTime& moment) const;
 };

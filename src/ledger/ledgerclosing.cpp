@@ -4,20 +4,11 @@
 #include "storage/usernames.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace vellumar {
 
 namespace {
-
-const QString& notice() {
-    static const QString title = QStringLiteral("提示");
-    return title;
-}
-
-// The longest file name the file systems the program runs on take, in bytes.
-constexpr qsizetype MaxFileNameBytes = 255;
 
 // One spelling for a path whose folder exists: its folder resolved, its own name as it is (a
 // link in the last place stays a link).
@@ -28,6 +19,11 @@ QString sameFileKey(const QString& path) {
 }
 
 } // namespace
+
+const QString& noticeTitle() {
+    static const QString title = QStringLiteral("提示");
+    return title;
+}
 
 SaveBeforeClosing::SaveBeforeClosing(Host& host, HolderLedger& ledger, const LedgerSheet& sheet,
                                      Runner runner)
@@ -54,7 +50,7 @@ bool SaveBeforeClosing::run() {
         question.defaultButton = Retry;
         question.cancelButton = Back;
         question.icon = MessageFlags::IconWarning;
-        question.title = notice();
+        question.title = noticeTitle();
         question.detail = failure.detail();
         switch (m_host.ask(question)) {
         case Retry:
@@ -92,7 +88,7 @@ std::optional<Status> SaveBeforeClosing::saveCopy() {
     if (saved)
         m_host.messageBox(QStringLiteral("账目已另存到“%1”。\n原来的账目文件没有改动。")
                               .arg(QDir::toNativeSeparators(target)),
-                          MessageFlags::IconInformation, notice());
+                          MessageFlags::IconInformation, noticeTitle());
     return saved;
 }
 
@@ -105,17 +101,17 @@ bool SaveBeforeClosing::confirmDiscard() {
     question.defaultButton = 1;
     question.cancelButton = 1;
     question.icon = MessageFlags::IconWarning;
-    question.title = notice();
+    question.title = noticeTitle();
     return m_host.ask(question) == 0;
 }
 
 QString SaveBeforeClosing::suggestedCopyPath() const {
     const QString& user = m_ledger.userName();
-    QString name = user + QStringLiteral("的账目.z");
-    if (user.isEmpty() || !isSafeUserName(user) ||
-        QFile::encodeName(name).size() > MaxFileNameBytes)
-        name = QStringLiteral("账目副本.z");
-    return QDir::homePath() + u'/' + name;
+    const QString home = QDir::homePath();
+    const QString base = user + QStringLiteral("的账目");
+    if (user.isEmpty() || !isSafeUserName(user) || !fitsLedgerFileName(base, fileNameLimit(home)))
+        return home + QStringLiteral("/账目副本.z");
+    return home + u'/' + base + LedgerSuffix;
 }
 
 } // namespace vellumar

@@ -8,6 +8,9 @@
 
 namespace vellumar {
 
+// The title of the ledger's notices and questions.
+const QString& noticeTitle();
+
 // The save that comes before a ledger window closes. A ledger that cannot be saved can still
 // be closed, but never loses what was typed without the operator saying so: after a failed
 // save the operator reads what went wrong and chooses to try again, to save a copy elsewhere,

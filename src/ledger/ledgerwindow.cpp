@@ -22,11 +22,6 @@ namespace vellumar {
 
 namespace {
 
-const QString& notice() {
-    static const QString title = QStringLiteral("提示");
-    return title;
-}
-
 constexpr int ColumnWidths[LedgerSheet::ColumnCount] = {40, 150, 100, 50, 80, 100, 170, 220};
 
 } // namespace
@@ -184,7 +179,7 @@ bool LedgerWindow::saveOrReport() {
     const Status saved = saveLedger();
     if (!saved)
         m_services.host.reportFailure(saved, QStringLiteral("文件保存失败！\n"),
-                                      MessageFlags::IconWarning, notice());
+                                      MessageFlags::IconWarning, noticeTitle());
     return saved.ok();
 }
 
@@ -216,22 +211,22 @@ void LedgerWindow::openFile() {
         loaded = LedgerFile::load(*chosen, m_sheet);
     }
     if (!loaded)
-        m_services.host.messageBox(QStringLiteral("无法打开文件：") +
-                                       QDir::toNativeSeparators(*chosen) + QStringLiteral("\n") +
-                                       loaded.message(),
-                                   MessageFlags::IconWarning, notice(), loaded.detail());
+        m_services.host.reportFailure(loaded,
+                                      QStringLiteral("无法打开文件：") +
+                                          QDir::toNativeSeparators(*chosen) + QStringLiteral("\n"),
+                                      MessageFlags::IconWarning, noticeTitle());
 }
 
 void LedgerWindow::save() {
     if (saveOrReport())
         m_services.host.messageBox(QStringLiteral("文件已保存！"), MessageFlags::IconWarning,
-                                   notice());
+                                   noticeTitle());
 }
 
 void LedgerWindow::closeLedger() {
     if (m_services.host.messageBox(QStringLiteral("确认要关闭？"),
                                    MessageFlags::IconWarning | MessageFlags::OkCancel,
-                                   notice()) != MessageAnswer::Ok)
+                                   noticeTitle()) != MessageAnswer::Ok)
         return;
     if (saveBeforeClosing())
         m_services.frame.close(this);
@@ -257,7 +252,7 @@ void LedgerWindow::deleteRecords() {
         return;
     if (m_services.host.messageBox(QStringLiteral("确认删除该条记录？"),
                                    MessageFlags::IconWarning | MessageFlags::YesNo,
-                                   notice()) != MessageAnswer::Yes)
+                                   noticeTitle()) != MessageAnswer::Yes)
         return;
     // Serial numbers stay as they are; the file is written only by a save.
     m_sheet.removeRows(LedgerModel::sheetRow(top), bottom - top + 1);

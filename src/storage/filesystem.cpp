@@ -1,35 +1,19 @@
 #include "storage/filesystem.h"
 
 #include "storage/fileerror.h"
+#include "storage/posixfile.h"
 #include "storage/safefile.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace vellumar {
 
-namespace {
-
-QByteArray encoded(const QString& path) {
-    return QFile::encodeName(path);
-}
-
-void syncFolderOf(const QString& path) {
-    const int fd = ::open(encoded(QFileInfo(path).absolutePath()).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-} // namespace
+using PosixFile::encoded;
 
 FileSystem::~FileSystem() = default;
 
@@ -50,29 +34,16 @@ Result<FileSystem::Kind> LocalFileSystem::kind(const QString& path) const {
 }
 
 Status LocalFileSystem::rename(const QString& from, const QString& to) {
-    const QByteArray source = encoded(from);
-    const QByteArray target = encoded(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) !=
-        0) {
-        if (errno != EINVAL && errno != ENOSYS)
-            return fileFailure(FileAction::Rename, from, errno);
-        // Without RENAME_NOREPLACE a hard link claims the new name only where nothing is.
-        if (::link(source.constData(), target.constData()) != 0)
-            return fileFailure(FileAction::Rename, from, errno);
-        if (::unlink(source.constData()) != 0) {
-            const int error = errno;
-            ::unlink(target.constData());
-            return fileFailure(FileAction::Rename, from, error);
-        }
-    }
-    syncFolderOf(to);
+    if (const int error = PosixFile::renameWithoutReplacing(from, to); error != 0)
+        return fileFailure(FileAction::Rename, from, error);
+    PosixFile::syncFolderOf(to);
     return Status();
 }
 
 Status LocalFileSystem::remove(const QString& path) {
     if (::unlink(encoded(path).constData()) != 0)
         return fileFailure(FileAction::Remove, path, errno);
-    syncFolderOf(path);
+    PosixFile::syncFolderOf(path);
     return Status();
 }
 

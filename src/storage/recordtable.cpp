@@ -1,6 +1,7 @@
 #include "storage/recordtable.h"
 
 #include "storage/fileerror.h"
+#include "storage/posixfile.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -11,8 +12,6 @@
 #include <sqlite3.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -200,20 +199,6 @@ Opened openConnection(const QString& path, int flags) {
 
 QString notATableMessage(const QString& path) {
     return QStringLiteral("文件“%1”不是本程序的数据表，或已经损坏。").arg(shown(path));
-}
-
-int renameWithoutReplacing(const QString& from, const QString& to) {
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
-        0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-    if (::link(source.constData(), target.constData()) != 0)
-        return errno;
-    ::unlink(source.constData());
-    return 0;
 }
 
 } // namespace
@@ -415,7 +400,7 @@ Status RecordTable::create(const QString& path, int emptyRecords) {
         }
     }
     if (status.ok()) {
-        if (const int error = renameWithoutReplacing(temporary, path); error != 0)
+        if (const int error = PosixFile::renameWithoutReplacing(temporary, path); error != 0)
             status = fileFailure(FileAction::Write, path, error);
     }
     if (!status.ok()) {

@@ -1,6 +1,7 @@
 #include "storage/safefile.h"
 
 #include "storage/fileerror.h"
+#include "storage/posixfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -14,11 +15,9 @@
 
 namespace vellumar {
 
-namespace {
+using PosixFile::encoded;
 
-QByteArray encoded(const QString& path) {
-    return QFile::encodeName(path);
-}
+namespace {
 
 // The permissions a new file gets from this process: rw for all, less the umask.
 mode_t newFileMode() {
@@ -28,31 +27,6 @@ mode_t newFileMode() {
         return static_cast<mode_t>(0666 & ~mask);
     }();
     return mode;
-}
-
-// Makes a rename durable: the folder's entry is on the disk, not only in the cache.
-int syncFolderOf(const QString& path) {
-    const QByteArray folder = encoded(QFileInfo(path).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const int rc = ::fsync(fd);
-    const int error = rc == 0 ? 0 : errno;
-    ::close(fd);
-    // Some file systems cannot sync a folder at all; the rename itself has happened.
-    return error == EINVAL ? 0 : error;
-}
-
-int renameWithoutReplacing(const QByteArray& from, const QByteArray& to) {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-    // A file system without RENAME_NOREPLACE: a hard link is made only where nothing is.
-    if (::link(from.constData(), to.constData()) != 0)
-        return errno;
-    ::unlink(from.constData());
-    return 0;
 }
 
 } // namespace
@@ -169,14 +143,13 @@ Status SafeFileWriter::commit() {
         return fileFailure(FileAction::Write, m_target, error);
     }
 
-    const QByteArray from = encoded(m_temporary);
-    const QByteArray to = encoded(m_target);
     if (m_mode == Mode::CreateNew) {
-        error = renameWithoutReplacing(from, to);
+        error = PosixFile::renameWithoutReplacing(m_temporary, m_target);
     } else {
         // The target is checked again at the last moment: rename replaces a link that appeared
         // meanwhile rather than writing through it, but it must not replace a folder's entry
         // or anything else the operator put there.
+        const QByteArray to = encoded(m_target);
         struct stat info {};
         if (::lstat(to.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
             discard();
@@ -184,7 +157,7 @@ Status SafeFileWriter::commit() {
                        ? fileFailure(FileAction::Replace, m_target, EISDIR)
                        : notARegularFile(FileAction::Replace, m_target, S_ISLNK(info.st_mode));
         }
-        error = ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+        error = ::rename(encoded(m_temporary).constData(), to.constData()) == 0 ? 0 : errno;
     }
     if (error != 0) {
         discard();
@@ -192,7 +165,7 @@ Status SafeFileWriter::commit() {
     }
     m_temporary.clear();
     m_device.reset();
-    if (const int synced = syncFolderOf(m_target); synced != 0)
+    if (const int synced = PosixFile::syncFolderOf(m_target); synced != 0)
         return fileFailure(FileAction::Replace, m_target, synced);
     return Status();
 }
