@@ -4,11 +4,12 @@
 # own validators, lintian without errors (and no warning but the ones README justifies), the
 # dependencies installable here, the icons of the sizes their folders name, and the ledger file
 # type recognised by the MIME database built from the packaged description.
-#   packaging/check-package.sh BUILD_DIR MIME_TEST
+#   packaging/check-package.sh BUILD_DIR MIME_TEST SOURCE_DIR
 # Exits 77 (a skip) when a tool is missing, unless VELLUMAR_REQUIRE_ALL_TESTS is set.
 set -eu
 build=$(cd "$1" && pwd)
 mime_test=$2
+source_dir=$(cd "$3" && pwd)
 app_id=io.github.vellumar.Vellumar
 
 for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli lintian file \
@@ -76,6 +77,16 @@ grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" \
     "$share/metainfo/$app_id.metainfo.xml" || fail "AppStream launchable"
 grep -q 'mime-type type="application/x-vellumar-ledger"' \
     "$share/mime/packages/vellumar-ledger.xml" || fail "the MIME file has no ledger type"
+
+# The screenshots software centres show are the pictures kept in resources/screenshots, at
+# the sizes the AppStream data gives.
+grep -o 'width="[0-9]*" height="[0-9]*">[^<]*' "$share/metainfo/$app_id.metainfo.xml" |
+    sed 's/width="\([0-9]*\)" height="\([0-9]*\)">.*\/\([^/]*\)$/\1 \2 \3/' >"$work/shots"
+[ "$(wc -l <"$work/shots")" -ge 3 ] || fail "fewer than three screenshots with their sizes"
+while read -r width height name; do
+    file "$source_dir/resources/screenshots/$name" | grep -q "PNG image data, $width x $height," ||
+        fail "screenshot $name is not a $width x $height picture in resources/screenshots"
+done <"$work/shots"
 
 for size in 16 22 24 32 48 64 128 256; do
     file "$share/icons/hicolor/${size}x${size}/apps/$app_id.png" |

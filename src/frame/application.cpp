@@ -118,18 +118,11 @@ int startProgram(Host& host, FileSystem& files, const StartUp& startUp) {
     switch (lock.state()) {
     case InstanceLock::State::Held:
         break;
-    case InstanceLock::State::HeldByAnother: {
-        Status refusal = lock.refusal();
-        if (document)
-            refusal = Status::failure(
-                refusal.message() +
-                    QStringLiteral("\n\n文件“%1”没有打开：请先关闭已经打开的 Vellumar，"
-                                   "再打开这个文件。")
-                        .arg(QDir::toNativeSeparators(*document)),
-                refusal.detail());
-        host.reportFailure(refusal, QString(), MessageFlags::IconWarning);
+    case InstanceLock::State::HeldByAnother:
+        host.reportFailure(document ? withDocumentNotOpened(lock.refusal(), *document)
+                                    : lock.refusal(),
+                           QString(), MessageFlags::IconWarning);
         return ExitCode::AlreadyRunning;
-    }
     case InstanceLock::State::Failed:
         host.reportFailure(lock.refusal(), QString(), MessageFlags::IconError);
         return ExitCode::DataUnusable;

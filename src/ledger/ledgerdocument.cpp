@@ -68,4 +68,12 @@ Result<LedgerDocument> identifyLedgerDocument(const QString& path, const DataPat
     return document;
 }
 
+Status withDocumentNotOpened(const Status& refusal, const QString& path) {
+    return Status::failure(refusal.message() +
+                               QStringLiteral("\n\n文件“%1”没有打开：请先关闭已经打开的 "
+                                              "Vellumar，再打开这个文件。")
+                                   .arg(QDir::toNativeSeparators(path)),
+                           refusal.detail());
+}
+
 } // namespace vellumar

@@ -35,4 +35,8 @@ std::optional<QString> documentArgument(const QStringList& arguments);
 Result<LedgerDocument> identifyLedgerDocument(const QString& path, const DataPaths& paths,
                                               const QStringList& holders);
 
+// Why the program did not start, with a sentence that the file it was asked to open was not
+// opened either, and what to do.
+Status withDocumentNotOpened(const Status& refusal, const QString& path);
+
 } // namespace vellumar

@@ -38,6 +38,11 @@ LedgerViewWindow::LedgerViewWindow(Services services, QString path, QWidget* par
     titles->setSectionsClickable(false);
     titles->setHighlightSections(false);
     titles->setStretchLastSection(true);
+    // Rows as the ledger window draws them: one line each, told apart by their serial number.
+    QHeaderView* rows = view->verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(view->fontMetrics().height() + 8);
     connect(m_ui->closeButton, &QPushButton::clicked, this, &Dialog::reject);
     view->setFocus();
 }
