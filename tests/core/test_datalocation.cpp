@@ -1,4 +1,5 @@
 #include "checks.h"
+#include "foldersnapshot.h"
 #include "ledger/ledgerdocument.h"
 #include "realfaults.h"
 #include "storage/datalocation.h"
@@ -23,23 +24,6 @@ void makeFile(const QString& path, const QByteArray& content = {}) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
         qFatal("set-up failed: %s", qPrintable(path));
-}
-
-// Every entry under a folder with its size and modification time, so a start that must not
-// touch anything can be held to it.
-QStringList snapshot(const QString& folder) {
-    QStringList entries;
-    QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-    const QFileInfoList found = QDir(folder).entryInfoList(all, QDir::Name);
-    for (const QFileInfo& entry : found) {
-        entries.append(entry.fileName() + QStringLiteral(" %1 %2")
-                                              .arg(entry.size())
-                                              .arg(entry.lastModified().toMSecsSinceEpoch()));
-        if (entry.isDir() && !entry.isSymLink())
-            for (const QString& inner : snapshot(entry.filePath()))
-                entries.append(entry.fileName() + u'/' + inner);
-    }
-    return entries;
 }
 
 } // namespace
@@ -106,17 +90,17 @@ void TestDataLocation::portableOrInstalled() {
     make(bin, beside);
     make(prefix.path(), installed);
     const QString perUser = prefix.filePath(u"home/.local/share/Vellumar"_qs);
-    const QStringList before = snapshot(prefix.path());
+    const QStringList before = folderSnapshot(prefix.path());
 
     const DataLocation location = valueOf(locateData(bin + u'/', perUser));
     QCOMPARE(location.mode == DataLocation::Mode::Portable, portable);
     QCOMPARE(location.dataDirectory, portable ? bin : perUser);
     QCOMPARE(location.programFilesDirectory, prefix.filePath(programFiles));
     // Deciding changes nothing; the books' folder is made only when asked for.
-    QCOMPARE(snapshot(prefix.path()), before);
+    QCOMPARE(folderSnapshot(prefix.path()), before);
     QVERIFY(!QFileInfo::exists(prefix.filePath(u"home"_qs)));
 
-    const QStringList programBefore = snapshot(bin);
+    const QStringList programBefore = folderSnapshot(bin);
     must(createDataFolder(location));
     const DataPaths paths = location.paths();
     QVERIFY(QFileInfo(paths.sourceDirectory()).isDir());
@@ -124,7 +108,7 @@ void TestDataLocation::portableOrInstalled() {
     QCOMPARE(paths.helpCommandLine(), location.programFilesDirectory + u"\\help\\*help.doc"_qs);
     // An installed program writes nothing where it is installed.
     if (!portable)
-        QCOMPARE(snapshot(bin), programBefore);
+        QCOMPARE(folderSnapshot(bin), programBefore);
 }
 
 void TestDataLocation::installedWithoutAUserFolderCannotStart() {
@@ -166,12 +150,12 @@ void TestDataLocation::secondLockIsRefusedAndChangesNothing() {
     {
         InstanceLock first(lockFile);
         QVERIFY(first.held());
-        const QStringList before = snapshot(books.path());
+        const QStringList before = folderSnapshot(books.path());
         InstanceLock second(lockFile);
         QCOMPARE(second.state(), InstanceLock::State::HeldByAnother);
         QVERIFY(second.refusal().message().contains(u"已经在运行"));
         QVERIFY(second.refusal().message().contains(QDir::toNativeSeparators(books.path())));
-        QCOMPARE(snapshot(books.path()), before);
+        QCOMPARE(folderSnapshot(books.path()), before);
     }
     // The first start is over: the next one takes the books.
     QVERIFY(!QFileInfo::exists(lockFile));

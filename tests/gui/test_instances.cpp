@@ -1,3 +1,5 @@
+#include "foldersnapshot.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,22 +10,6 @@
 #include <memory>
 
 namespace {
-
-// Every entry under a folder with its size and modification time.
-QStringList snapshot(const QString& folder) {
-    QStringList entries;
-    const QFileInfoList found = QDir(folder).entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo& entry : found) {
-        entries.append(entry.fileName() + QStringLiteral(" %1 %2")
-                                              .arg(entry.size())
-                                              .arg(entry.lastModified().toMSecsSinceEpoch()));
-        if (entry.isDir() && !entry.isSymLink())
-            for (const QString& inner : snapshot(entry.filePath()))
-                entries.append(entry.fileName() + u'/' + inner);
-    }
-    return entries;
-}
 
 // One copy of the program: an executable's folder (portable with the marker, or installed)
 // and an operator's home whose data folder an installed copy uses.
@@ -108,7 +94,7 @@ void TestInstances::secondStartIsRefused() {
     Shop shop(portable);
     const std::unique_ptr<QProcess> first = shop.start();
     QVERIFY(waitForReady(*first));
-    const QStringList before = snapshot(shop.top.path());
+    const QStringList before = folderSnapshot(shop.top.path());
     QVERIFY(QFileInfo::exists(shop.books() + u"/liebiao.edb"_qs));
 
     const std::unique_ptr<QProcess> second = shop.start(arguments);
@@ -119,7 +105,7 @@ void TestInstances::secondStartIsRefused() {
     QVERIFY(!refused.output.contains(u"ready"));
     if (!arguments.isEmpty())
         QVERIFY(refused.output.contains(u"文件“/tmp/别处/张三.z”没有打开"));
-    QCOMPARE(snapshot(shop.top.path()), before);
+    QCOMPARE(folderSnapshot(shop.top.path()), before);
 
     // The first one never noticed.
     QCOMPARE(first->state(), QProcess::Running);
