@@ -14,6 +14,8 @@ PACKAGES="
 "
 if [ "${1:-}" = "test" ]; then
     PACKAGES="$PACKAGES shared-mime-info locales clang libclang-rt-14-dev llvm-14"
+    # Building the Debian package and checking it as a system would.
+    PACKAGES="$PACKAGES dpkg-dev desktop-file-utils appstream lintian file"
 fi
 
 # Comma-decimal locales that the conversion tests run under as well.

@@ -66,9 +66,8 @@ void UserListWindow::connectMenus() {
     connect(m_ui->actionCalculator, &QAction::triggered, this, runs(CalculatorCommand));
     connect(m_ui->actionBrowser, &QAction::triggered, this, runs(BrowserCommand));
     connect(m_ui->actionNotepad, &QAction::triggered, this, runs(NotepadCommand));
-    connect(m_ui->actionHelp, &QAction::triggered, this, [this] {
-        m_services.host.run(m_services.paths.programDirectory() + DataPaths::HelpLiteral);
-    });
+    connect(m_ui->actionHelp, &QAction::triggered, this,
+            [this] { m_services.host.run(m_services.paths.helpCommandLine()); });
     connect(m_ui->actionAbout, &QAction::triggered, this,
             [this] { m_services.frame.open(new AboutWindow(m_services)); });
 }

@@ -283,7 +283,7 @@ void LedgerWindow::showAbout() {
 }
 
 void LedgerWindow::showHelp() {
-    m_services.host.run(m_services.paths.resolve(DataPaths::HelpLiteral));
+    m_services.host.run(m_services.paths.helpCommandLine());
 }
 
 } // namespace vellumar

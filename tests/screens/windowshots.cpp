@@ -5,6 +5,8 @@
 
 #include "guifixture.h"
 #include "host/qthost.h"
+#include "ledger/ledgerdocument.h"
+#include "storage/instancelock.h"
 #include "windowtour.h"
 
 #include <QApplication>
@@ -47,11 +49,25 @@ struct Message {
     QString detail;
 };
 
+// What a second start says while the first one has the books open, with a file to open.
+Message alreadyRunning() {
+    QTemporaryDir home;
+    const QString books = home.filePath(QStringLiteral(".local/share/Vellumar/source"));
+    QDir().mkpath(books);
+    const InstanceLock first(books + QStringLiteral("/.vellumar.lock"));
+    const InstanceLock second(books + QStringLiteral("/.vellumar.lock"));
+    const Status refusal = withDocumentNotOpened(
+        second.refusal(), QStringLiteral("/home/shop/下载/特级西湖龙井茶庄（城东分店）.z"));
+    return {QStringLiteral("message_already_running"), refusal.message(), MessageFlags::IconWarning,
+            QString(), refusal.detail()};
+}
+
 // The longest message of each kind the program shows.
 QList<Message> messages() {
     const QString ledger = QStringLiteral("/home/shop/.local/share/Vellumar/source/用户/"
                                           "特级西湖龙井茶庄（城东分店）.z");
     return {
+        alreadyRunning(),
         {QStringLiteral("message_save_disk_full"),
          QStringLiteral("文件保存失败！\n无法写入文件“%1”。磁盘空间已满。请腾出空间后重试。")
              .arg(ledger),

@@ -1,13 +1,16 @@
 #include "windowtour.h"
 
 #include "accounts/signinwindow.h"
+#include "accounts/userlistwindow.h"
 #include "checks.h"
+#include "frame/startdocument.h"
 #include "ledger/ledgerfile.h"
 #include "ledger/ledgersheet.h"
 #include "storage/recordtable.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
@@ -18,6 +21,10 @@ using namespace vellumar;
 namespace {
 
 const QString Holder = QStringLiteral("张三");
+
+QString viewedCopy(const GuiFixture& fixture) {
+    return fixture.paths.programDirectory() + QStringLiteral("/副本/张三（十二月备份）.z");
+}
 
 void prepareData(GuiFixture& fixture) {
     RecordTable users = valueOf(RecordTable::open(fixture.paths.userTable()));
@@ -43,6 +50,9 @@ void prepareData(GuiFixture& fixture) {
             sheet.setCell(row, column, cells[column]);
     }
     must(LedgerFile::save(fixture.paths.ledgerFile(DataPaths::LedgerDirSlash, Holder), sheet));
+    // A copy kept elsewhere, which opens only to be looked at.
+    QDir().mkpath(fixture.paths.programDirectory() + QStringLiteral("/副本"));
+    must(LedgerFile::save(viewedCopy(fixture), sheet));
 }
 
 void settle() {
@@ -133,5 +143,16 @@ void tourWindows(GuiFixture& fixture, const WindowVisitor& visit) {
         visit);
     visitOpened(
         fixture, QStringLiteral("AboutWindow (ledger)"), [&] { trigger(ledger, "actionAbout"); },
+        visit);
+
+    // A ledger file from the file manager that belongs to no holder.
+    fixture.frame.close(ledger);
+    settle();
+    visitOpened(
+        fixture, QStringLiteral("LedgerViewWindow"),
+        [&] {
+            openLedgerDocument(fixture.services, *qobject_cast<UserListWindow*>(userList),
+                               viewedCopy(fixture));
+        },
         visit);
 }
