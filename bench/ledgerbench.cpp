@@ -90,6 +90,14 @@ public:
     std::optional<QString> chooseFileToSave(const QList<FileFilter>&, const QString&) override {
         return std::nullopt;
     }
+    std::unique_ptr<Progress> startProgress(const QString&, qint64) override {
+        struct Unwatched final : Progress {
+            bool advance(qint64) override { return true; }
+        };
+        return std::make_unique<Unwatched>();
+    }
+    void previewPrint(const QString&, const PagePainter&) override {}
+    Result<bool> print(const QString&, const PagePainter&) override { return false; }
     bool run(const QString&) override { return false; }
     QDateTime now() const override { return QDateTime::currentDateTime(); }
 };
