@@ -7,6 +7,7 @@
 #include "accounts/signinwindow.h"
 #include "frame/windowstyle.h"
 #include "ledger/ledgerwindow.h"
+#include "reports/receivableswindow.h"
 #include "ui_userlistwindow.h"
 #include "utilities/aboutwindow.h"
 
@@ -71,6 +72,7 @@ void UserListWindow::connectMenus() {
     });
     connect(m_ui->actionAbout, &QAction::triggered, this,
             [this] { m_services.frame.open(new AboutWindow(m_services)); });
+    addReceivablesItem(m_services, *this);
 }
 
 void UserListWindow::created() {

@@ -314,13 +314,16 @@ public:
         m_dialog.setAutoClose(false);
         m_dialog.setAutoReset(false);
         m_dialog.setMinimumWidth(360);
+        // Work whose size is not known beforehand shows that it is busy rather than how far.
+        if (total <= 0)
+            m_dialog.setRange(0, 0);
         m_dialog.setValue(0);
     }
     bool advance(qint64 done) override {
         const int permille =
             m_total > 0 ? int(std::clamp<qint64>(done * 1000 / m_total, 0, 1000)) : 0;
         // setValue lets the dialog show itself and take the click on its button.
-        m_dialog.setValue(std::min(permille, 999));
+        m_dialog.setValue(m_total > 0 ? std::min(permille, 999) : 0);
         QCoreApplication::processEvents();
         return !m_dialog.wasCanceled();
     }
