@@ -46,7 +46,7 @@ QString ScriptedHost::problems() const {
 QStringList ScriptedHost::englishWords(const QString& text) {
     static const QStringList allowed = {QStringLiteral("Vellumar"), QStringLiteral("UTF"),
                                         QStringLiteral("GBK"),      QStringLiteral("GB"),
-                                        QStringLiteral("CSV"),      QStringLiteral("Excel"),
+                                        QStringLiteral("CSV"),      QStringLiteral("Excel"),    QStringLiteral("PDF"),
                                         QStringLiteral("WPS"),      QStringLiteral("LibreOffice")};
     // Runs of Latin text between Chinese characters and spaces; paths are the files' own.
     static const QRegularExpression runs(QStringLiteral("[^\\s\\x{2E80}-\\x{FFFF}]+"));
