@@ -22,9 +22,9 @@ const QList<ReportColumn>& statementColumns() {
     return columns;
 }
 
-std::function<QString(qint64, int)> cellsOf(const LedgerSheet& sheet,
-                                            const std::vector<int>& rows) {
-    return [&sheet, &rows](qint64 row, int column) {
+// The cells of the rows; the list of rows goes with them, so it lives as long as they do.
+std::function<QString(qint64, int)> cellsOf(const LedgerSheet& sheet, std::vector<int> rows) {
+    return [&sheet, rows = std::move(rows)](qint64 row, int column) {
         return sheet.cell(rows[size_t(row)], column);
     };
 }
