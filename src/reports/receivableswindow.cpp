@@ -82,7 +82,7 @@ ReceivablesWindow::ReceivablesWindow(Services services, QStringList holders, Led
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setAlternatingRowColors(true);
     m_table->verticalHeader()->hide();
-    const int widths[ColumnCount] = {160, 70, 110, 90, 90, 200};
+    const int widths[ColumnCount] = {210, 70, 110, 90, 90, 200};
     for (int column = 0; column < ColumnCount; ++column)
         m_table->horizontalHeader()->resizeSection(column, widths[column]);
     m_table->horizontalHeader()->setStretchLastSection(true);

@@ -10,7 +10,7 @@ namespace {
 const QList<ReportColumn>& statementColumns() {
     static const QList<ReportColumn> columns = [] {
         const QStringList& titles = LedgerSheet::titles();
-        const double weights[LedgerSheet::ColumnCount] = {0.55, 1.9, 0.9, 0.6, 0.9, 1.1, 1.75, 2.3};
+        const double weights[LedgerSheet::ColumnCount] = {0.5, 1.8, 0.7, 0.55, 0.8, 1.0, 2.5, 2.2};
         const Qt::Alignment alignments[LedgerSheet::ColumnCount] = {
             Qt::AlignHCenter, Qt::AlignLeft,  Qt::AlignRight, Qt::AlignHCenter,
             Qt::AlignRight,   Qt::AlignRight, Qt::AlignLeft,  Qt::AlignLeft};

@@ -24,6 +24,9 @@ QDateEdit* dateEdit(const char* name, const QString& accessibleName, QWidget* pa
     edit->setAccessibleName(accessibleName);
     edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     edit->setCalendarPopup(true);
+    // The text field inside is what a screen reader lands on.
+    if (auto* field = edit->findChild<QLineEdit*>())
+        field->setAccessibleName(accessibleName);
     return edit;
 }
 
