@@ -38,13 +38,13 @@ std::optional<QDateTime> programForm(QStringView text) {
     if (!day.isValid() || text[0].unicode() > 0x7F)
         return std::nullopt;
     if (text.size() == 10)
-        return QDateTime(day, QTime(0, 0));
+        return QDateTime(day, QTime(0, 0), Qt::UTC);
     if (text[10] != u' ' || text[13] != u':' || text[16] != u':')
         return std::nullopt;
     const QTime time(number(text, 11, 2), number(text, 14, 2), number(text, 17, 2));
     if (!time.isValid())
         return std::nullopt;
-    return QDateTime(day, time);
+    return QDateTime(day, time, Qt::UTC);
 }
 
 } // namespace
@@ -83,7 +83,7 @@ std::optional<QDateTime> readRecordDate(QStringView text) {
     const QTime time = match.hasCaptured(4) ? QTime(part(4), part(5), part(6)) : QTime(0, 0);
     if (!day.isValid() || !time.isValid())
         return std::nullopt;
-    return QDateTime(day, time);
+    return QDateTime(day, time, Qt::UTC);
 }
 
 bool Period::contains(QDate day) const {

@@ -11,8 +11,10 @@ namespace vellumar {
 
 // Reads the date of a record. The program writes "yyyy-MM-dd HH:mm:ss"; a ledger edited in a
 // spreadsheet may hold "2026/12/9 9:30", "2026.12.09", "2026年12月9日" or only the date, in
-// full-width digits too, and those are read as well. Only year-first dates are read: in
-// "03/04/2026" the day and the month cannot be told apart. Anything else is no date.
+// full-width digits too, and those are read as well. The time is the wall-clock time written,
+// with no time zone: it comes back as UTC, so comparing two never goes through the zone rules. Only
+// year-first dates are read: in "03/04/2026" the day and the month cannot be told apart. Anything
+// else is no date.
 std::optional<QDateTime> readRecordDate(QStringView text);
 
 // Whether the text is exactly the form the program writes, or that form without the time.

@@ -106,8 +106,8 @@ private Q_SLOTS:
 void TestReports::recordDates_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QDateTime>("date");
-    const QDateTime morning(QDate(2026, 12, 9), QTime(9, 30, 15));
-    const QDateTime midnight(QDate(2026, 12, 9), QTime(0, 0));
+    const QDateTime morning(QDate(2026, 12, 9), QTime(9, 30, 15), Qt::UTC);
+    const QDateTime midnight(QDate(2026, 12, 9), QTime(0, 0), Qt::UTC);
     QTest::newRow("the program's form") << u"2026-12-09 09:30:15"_qs << morning;
     QTest::newRow("date only") << u"2026-12-09"_qs << midnight;
     QTest::newRow("slashes, short") << u"2026/12/9 9:30:15"_qs << morning;
@@ -344,7 +344,7 @@ void TestReports::overviewEqualsCalculate() {
     QCOMPARE(overview->grandTotal.toDouble(), grand.toDouble());
     const HolderSummary& untitled = overview->holders[12];
     QCOMPARE(untitled.records, 2); // the first record is not taken for a title row
-    QCOMPARE(untitled.first, QDateTime(QDate(2026, 12, 1), QTime(8, 0)));
+    QCOMPARE(untitled.first, QDateTime(QDate(2026, 12, 1), QTime(8, 0), Qt::UTC));
     QCOMPARE(untitled.undated, 1);
     QCOMPARE(numberToText(overview->holders[13].total.toDouble()), u"0.3"_qs);
     QCOMPARE(overview->holders[15].readable(), false); // a link is never read through
