@@ -6,6 +6,7 @@
 //   reports_bench selection FILE                    select-all in the ledger window on FILE
 //   reports_bench smoke                             a quick run of both, small
 
+#include "benchprocess.h"
 #include "ledgergenerator.h"
 
 #include "frame/application.h"
@@ -43,14 +44,8 @@ QTextStream& out() {
     return stream;
 }
 
-long peakMemoryKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly))
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return 0;
-}
+using bench::Measured;
+using bench::peakMemoryKiB;
 
 int fail(const QString& message) {
     std::fprintf(stderr, "%s\n", qPrintable(message));
@@ -168,43 +163,8 @@ int measureSelection(const QString& file) {
     return 0;
 }
 
-struct Measured {
-    bool ok = false;
-    double seconds = 0;
-    double peakMiB = 0;
-    QStringList extra;
-};
-
-Measured runChild(const QStringList& arguments) {
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), arguments);
-    Measured measured;
-    if (!child.waitForFinished(600000) || child.exitCode() != 0)
-        return measured;
-    for (const QString& line : QString::fromUtf8(child.readAllStandardOutput()).split(u'\n')) {
-        if (!line.startsWith(QStringLiteral("RESULT ")))
-            continue;
-        const QStringList fields = line.split(u' ', Qt::SkipEmptyParts);
-        measured.ok = fields.size() >= 3;
-        measured.seconds = fields.value(1).toDouble();
-        measured.peakMiB = fields.value(2).toDouble() / 1024;
-        measured.extra = fields.mid(3);
-    }
-    return measured;
-}
-
 Measured median(const QStringList& arguments, int runs) {
-    QList<Measured> all;
-    for (int n = 0; n < runs; ++n) {
-        const Measured one = runChild(arguments);
-        if (!one.ok)
-            return one;
-        all.append(one);
-    }
-    std::sort(all.begin(), all.end(),
-              [](const Measured& a, const Measured& b) { return a.seconds < b.seconds; });
-    return all[all.size() / 2];
+    return bench::runMedian(arguments, runs);
 }
 
 int overview(const QString& folder, int holders, int records, int runs) {

@@ -36,13 +36,6 @@ QString dayText(const QDateTime& moment) {
     return moment.isValid() ? moment.toString(QStringLiteral("yyyy-MM-dd")) : QString();
 }
 
-QPushButton* button(const QString& text, const char* name, QDialogButtonBox* box,
-                    QDialogButtonBox::ButtonRole role) {
-    QPushButton* made = box->addButton(text, role);
-    made->setObjectName(QString::fromLatin1(name));
-    return made;
-}
-
 } // namespace
 
 void addReceivablesItem(Services services, UserListWindow& window) {
@@ -95,16 +88,14 @@ ReceivablesWindow::ReceivablesWindow(Services services, QStringList holders, Led
     m_grandTotal->setFont(bold);
 
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* exportButton = button(QStringLiteral("导出为 Excel…"), "exportButton", buttons,
-                                       QDialogButtonBox::ActionRole);
+    QPushButton* exportButton =
+        addReportButton(buttons, QStringLiteral("导出为 Excel…"), "exportButton");
     QPushButton* previewButton =
-        button(QStringLiteral("打印预览…"), "previewButton", buttons, QDialogButtonBox::ActionRole);
-    QPushButton* printButton =
-        button(QStringLiteral("打印…"), "printButton", buttons, QDialogButtonBox::ActionRole);
-    QPushButton* pdfButton =
-        button(QStringLiteral("保存为 PDF…"), "pdfButton", buttons, QDialogButtonBox::ActionRole);
-    QPushButton* closeButton =
-        button(QStringLiteral("关闭"), "closeButton", buttons, QDialogButtonBox::RejectRole);
+        addReportButton(buttons, QStringLiteral("打印预览…"), "previewButton");
+    QPushButton* printButton = addReportButton(buttons, QStringLiteral("打印…"), "printButton");
+    QPushButton* pdfButton = addReportButton(buttons, QStringLiteral("保存为 PDF…"), "pdfButton");
+    QPushButton* closeButton = addReportButton(buttons, QStringLiteral("关闭"), "closeButton",
+                                               QDialogButtonBox::RejectRole);
     closeButton->setDefault(true);
     connect(exportButton, &QPushButton::clicked, this, &ReceivablesWindow::exportWorkbook);
     connect(previewButton, &QPushButton::clicked, this, &ReceivablesWindow::preview);

@@ -1,6 +1,7 @@
 #include "reports/reportoutput.h"
 
 #include <QDir>
+#include <QPushButton>
 #include <QStandardPaths>
 
 namespace vellumar {
@@ -46,7 +47,33 @@ PageProgress pageProgress(Progress& progress) {
     };
 }
 
+// Asks where the file goes, then writes it; the operator hears why when it could not be.
+// True when the file was written (not cancelled, not stopped).
+bool writeChosenFile(Host& host, const FileFilter& filter, const QString& kind,
+                     const QString& suggestedName,
+                     const std::function<Result<bool>(const QString& path)>& write) {
+    const std::optional<QString> path =
+        host.chooseFileToSave({filter}, suggestedPath(suggestedName + filter.pattern.mid(1)));
+    if (!path)
+        return false;
+    const Result<bool> saved = write(*path);
+    if (!saved) {
+        host.reportFailure(
+            saved.status(),
+            QStringLiteral("%1没有保存：%2\n").arg(kind, QDir::toNativeSeparators(*path)));
+        return false;
+    }
+    return *saved;
+}
+
 } // namespace
+
+QPushButton* addReportButton(QDialogButtonBox* box, const QString& text, const char* name,
+                             QDialogButtonBox::ButtonRole role) {
+    QPushButton* made = box->addButton(text, role);
+    made->setObjectName(QString::fromLatin1(name));
+    return made;
+}
 
 ReportDocument statementDocument(const LedgerSheet& sheet, const Statement& statement,
                                  const QString& holder, const QString& heading, const Host& host) {
@@ -132,45 +159,32 @@ bool print(Host& host, const ReportDocument& document) {
 }
 
 bool savePdf(Host& host, const ReportDocument& document, const QString& suggestedName) {
-    const std::optional<QString> path = host.chooseFileToSave(
-        {FileFilter{QStringLiteral("PDF 文件（*.pdf）"), QStringLiteral("*.pdf")}},
-        suggestedPath(suggestedName + QStringLiteral(".pdf")));
-    if (!path)
-        return false;
-    const std::unique_ptr<Progress> progress =
-        host.startProgress(QStringLiteral("正在生成 PDF 文件…"), 0);
-    const Result<bool> saved = saveReportPdf(document, *path, pageProgress(*progress));
-    if (!saved) {
-        host.reportFailure(
-            saved.status(),
-            QStringLiteral("PDF 文件没有保存：%1\n").arg(QDir::toNativeSeparators(*path)));
-        return false;
-    }
-    return *saved;
+    const FileFilter pdf{QStringLiteral("PDF 文件（*.pdf）"), QStringLiteral("*.pdf")};
+    return writeChosenFile(host, pdf, QStringLiteral("PDF 文件"), suggestedName,
+                           [&](const QString& path) {
+                               const std::unique_ptr<Progress> progress =
+                                   host.startProgress(QStringLiteral("正在生成 PDF 文件…"), 0);
+                               return saveReportPdf(document, path, pageProgress(*progress));
+                           });
 }
 
 bool saveWorkbook(Host& host, const Xlsx::Table& table, const QString& suggestedName) {
-    const std::optional<QString> path = host.chooseFileToSave(
-        {FileFilter{QStringLiteral("Excel 工作簿（*.xlsx）"), QStringLiteral("*.xlsx")}},
-        suggestedPath(suggestedName + QStringLiteral(".xlsx")));
-    if (!path)
-        return false;
-    const std::unique_ptr<Progress> progress =
-        host.startProgress(QStringLiteral("正在导出到 Excel 文件…"), table.rows);
-    const Result<bool> saved = Xlsx::write(
-        *path, table, [&progress](qint64 done, qint64) { return progress->advance(done); });
-    if (!saved) {
-        host.reportFailure(
-            saved.status(),
-            QStringLiteral("Excel 文件没有保存：%1\n").arg(QDir::toNativeSeparators(*path)));
-        return false;
-    }
-    if (*saved)
+    const FileFilter workbook{QStringLiteral("Excel 工作簿（*.xlsx）"), QStringLiteral("*.xlsx")};
+    QString written;
+    const bool saved = writeChosenFile(
+        host, workbook, QStringLiteral("Excel 文件"), suggestedName, [&](const QString& path) {
+            written = path;
+            const std::unique_ptr<Progress> progress =
+                host.startProgress(QStringLiteral("正在导出到 Excel 文件…"), table.rows);
+            return Xlsx::write(
+                path, table, [&progress](qint64 done, qint64) { return progress->advance(done); });
+        });
+    if (saved)
         host.messageBox(QStringLiteral("已导出 %1 行到 Excel 文件：\n%2")
                             .arg(table.rows)
-                            .arg(QDir::toNativeSeparators(*path)),
+                            .arg(QDir::toNativeSeparators(written)),
                         MessageFlags::IconInformation, QStringLiteral("提示"));
-    return *saved;
+    return saved;
 }
 
 } // namespace ReportOutput

@@ -6,8 +6,11 @@
 #include "reports/statement.h"
 #include "reports/xlsxexport.h"
 
+#include <QDialogButtonBox>
 #include <QList>
 #include <QString>
+
+class QPushButton;
 
 namespace vellumar {
 
@@ -21,6 +24,11 @@ ReportDocument statementDocument(const LedgerSheet& sheet, const Statement& stat
 // wrapped, the widths of the grid's columns, and the totals of column 5 under them.
 Xlsx::Table ledgerTable(const LedgerSheet& sheet, const std::vector<int>& rows,
                         const QList<int>& columnWidths);
+
+// A button of the report windows' button rows, with the object name tests and screen readers
+// find it by.
+QPushButton* addReportButton(QDialogButtonBox* box, const QString& text, const char* name,
+                             QDialogButtonBox::ButtonRole role = QDialogButtonBox::ActionRole);
 
 // Getting a report out, with progress and a message for whatever goes wrong.
 namespace ReportOutput {

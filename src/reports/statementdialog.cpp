@@ -30,13 +30,6 @@ QDateEdit* dateEdit(const char* name, const QString& accessibleName, QWidget* pa
     return edit;
 }
 
-QPushButton* button(const QString& text, const char* name, QDialogButtonBox* box,
-                    QDialogButtonBox::ButtonRole role) {
-    QPushButton* made = box->addButton(text, role);
-    made->setObjectName(QString::fromLatin1(name));
-    return made;
-}
-
 } // namespace
 
 StatementDialog::StatementDialog(Services services, const LedgerSheet& sheet, QString holder,
@@ -75,13 +68,11 @@ StatementDialog::StatementDialog(Services services, const LedgerSheet& sheet, QS
 
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* previewButton =
-        button(QStringLiteral("打印预览…"), "previewButton", buttons, QDialogButtonBox::ActionRole);
-    QPushButton* printButton =
-        button(QStringLiteral("打印…"), "printButton", buttons, QDialogButtonBox::ActionRole);
-    QPushButton* pdfButton =
-        button(QStringLiteral("保存为 PDF…"), "pdfButton", buttons, QDialogButtonBox::ActionRole);
-    QPushButton* closeButton =
-        button(QStringLiteral("关闭"), "closeButton", buttons, QDialogButtonBox::RejectRole);
+        addReportButton(buttons, QStringLiteral("打印预览…"), "previewButton");
+    QPushButton* printButton = addReportButton(buttons, QStringLiteral("打印…"), "printButton");
+    QPushButton* pdfButton = addReportButton(buttons, QStringLiteral("保存为 PDF…"), "pdfButton");
+    QPushButton* closeButton = addReportButton(buttons, QStringLiteral("关闭"), "closeButton",
+                                               QDialogButtonBox::RejectRole);
     previewButton->setDefault(true);
 
     auto* layout = new QVBoxLayout(this);
