@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QMessageBox>
+#include <QPrintPreviewDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -166,6 +167,22 @@ bool writeStatement(const QString& folder) {
     const QString path = QDir(folder).filePath(QStringLiteral("statement.pdf"));
     const Result<bool> saved = saveReportPdf(document, path);
     std::printf("%s %s\n", saved.ok() ? "wrote" : "FAILED", qPrintable(path));
+
+    // The same statement in the print preview the operator sees first.
+    QtHost qtHost;
+    QTimer poll;
+    poll.setInterval(100);
+    int waited = 0;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+        if (!preview || !preview->isVisible() || ++waited < 5)
+            return;
+        poll.stop();
+        save(folder, QStringLiteral("StatementPreview"), preview);
+        preview->reject();
+    });
+    poll.start();
+    ReportOutput::preview(qtHost, document);
     return saved.ok();
 }
 
