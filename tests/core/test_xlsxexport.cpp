@@ -174,9 +174,9 @@ void TestXlsxExport::layoutAndTotals() {
     QVERIFY(file.open(QIODevice::ReadOnly));
     QProcess unzip;
     unzip.start(u"/usr/bin/python3"_qs, {u"-c"_qs,
-                                u"import zipfile,sys; print(zipfile.ZipFile(sys.argv[1])"
-                                ".read('xl/worksheets/sheet1.xml').decode())"_qs,
-                                path});
+                                         u"import zipfile,sys; print(zipfile.ZipFile(sys.argv[1])"
+                                         ".read('xl/worksheets/sheet1.xml').decode())"_qs,
+                                         path});
     QVERIFY(unzip.waitForFinished(60000));
     const QString xml = QString::fromUtf8(unzip.readAllStandardOutput());
     QVERIFY2(xml.contains(u"<f>SUM(B2:B4)</f><v>0.3</v>"), qPrintable(xml.right(600)));

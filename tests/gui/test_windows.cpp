@@ -174,13 +174,12 @@ void TestWindows::catalogue() {
     QVERIFY(!window->windowIcon().isNull());
     // Nothing English reaches the operator: only the product's own name and the fixed names of
     // the tools may hold Latin letters.
-    static const QStringList allowed = {QStringLiteral("Vellumar"), QStringLiteral("VellumarV"),
-                                        QStringLiteral("v"),        QStringLiteral("windows"),
-                                        QStringLiteral("IE"),       QStringLiteral("Quorve"),
-                                        // the file kinds and keys the report commands name
-                                        QStringLiteral("Excel"),    QStringLiteral("PDF"),
-                                        QStringLiteral("F"),        QStringLiteral("Shift"),
-                                        QStringLiteral("Esc")};
+    static const QStringList allowed = {
+        QStringLiteral("Vellumar"), QStringLiteral("VellumarV"), QStringLiteral("v"),
+        QStringLiteral("windows"), QStringLiteral("IE"), QStringLiteral("Quorve"),
+        // the file kinds and keys the report commands name
+        QStringLiteral("Excel"), QStringLiteral("PDF"), QStringLiteral("F"),
+        QStringLiteral("Shift"), QStringLiteral("Esc")};
     QStringList texts = {window->windowTitle()};
     for (QObject* child : window->findChildren<QObject*>()) {
         for (const char* property : {"text", "title", "toolTip", "placeholderText"}) {

@@ -44,10 +44,10 @@ QString ScriptedHost::problems() const {
 }
 
 QStringList ScriptedHost::englishWords(const QString& text) {
-    static const QStringList allowed = {QStringLiteral("Vellumar"), QStringLiteral("UTF"),
-                                        QStringLiteral("GBK"),      QStringLiteral("GB"),
-                                        QStringLiteral("CSV"),      QStringLiteral("Excel"),    QStringLiteral("PDF"),
-                                        QStringLiteral("WPS"),      QStringLiteral("LibreOffice")};
+    static const QStringList allowed = {
+        QStringLiteral("Vellumar"), QStringLiteral("UTF"), QStringLiteral("GBK"),
+        QStringLiteral("GB"),       QStringLiteral("CSV"), QStringLiteral("Excel"),
+        QStringLiteral("PDF"),      QStringLiteral("WPS"), QStringLiteral("LibreOffice")};
     // Runs of Latin text between Chinese characters and spaces; paths are the files' own.
     static const QRegularExpression runs(QStringLiteral("[^\\s\\x{2E80}-\\x{FFFF}]+"));
     static const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
