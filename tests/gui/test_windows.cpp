@@ -174,12 +174,13 @@ void TestWindows::catalogue() {
     QVERIFY(!window->windowIcon().isNull());
     // Nothing English reaches the operator: only the product's own name and the fixed names of
     // the tools may hold Latin letters.
-    static const QStringList allowed = {
-        QStringLiteral("Vellumar"), QStringLiteral("VellumarV"), QStringLiteral("v"),
-        QStringLiteral("windows"), QStringLiteral("IE"), QStringLiteral("Quorve"),
-        // the file kinds and keys the report commands name
-        QStringLiteral("Excel"), QStringLiteral("PDF"), QStringLiteral("F"),
-        QStringLiteral("Shift"), QStringLiteral("Esc")};
+    static const QStringList allowed = {QStringLiteral("Vellumar"), QStringLiteral("VellumarV"),
+                                        QStringLiteral("v"),        QStringLiteral("windows"),
+                                        QStringLiteral("IE"),       QStringLiteral("Quorve")};
+    // The file kinds and keys the report commands name.
+    static const QStringList reportWords = {QStringLiteral("Excel"), QStringLiteral("PDF"),
+                                            QStringLiteral("F"), QStringLiteral("Shift"),
+                                            QStringLiteral("Esc")};
     QStringList texts = {window->windowTitle()};
     for (QObject* child : window->findChildren<QObject*>()) {
         for (const char* property : {"text", "title", "toolTip", "placeholderText"}) {
@@ -191,7 +192,8 @@ void TestWindows::catalogue() {
     static const QRegularExpression word(QStringLiteral("[A-Za-z]+"));
     for (const QString& text : std::as_const(texts))
         for (const QRegularExpressionMatch& match : word.globalMatch(text))
-            QVERIFY2(allowed.contains(match.captured()), qPrintable(text));
+            QVERIFY2(allowed.contains(match.captured()) || reportWords.contains(match.captured()),
+                     qPrintable(text));
 }
 
 // A dialog closed and opened again starts from its design, not from what was typed before.

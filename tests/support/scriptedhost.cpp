@@ -44,10 +44,12 @@ QString ScriptedHost::problems() const {
 }
 
 QStringList ScriptedHost::englishWords(const QString& text) {
-    static const QStringList allowed = {
-        QStringLiteral("Vellumar"), QStringLiteral("UTF"), QStringLiteral("GBK"),
-        QStringLiteral("GB"),       QStringLiteral("CSV"), QStringLiteral("Excel"),
-        QStringLiteral("PDF"),      QStringLiteral("WPS"), QStringLiteral("LibreOffice")};
+    static const QStringList allowed = {QStringLiteral("Vellumar"), QStringLiteral("UTF"),
+                                        QStringLiteral("GBK"),      QStringLiteral("GB"),
+                                        QStringLiteral("CSV"),      QStringLiteral("Excel"),
+                                        QStringLiteral("WPS"),      QStringLiteral("LibreOffice")};
+    // The kind of file the report commands save.
+    static const QStringList fileKinds = {QStringLiteral("PDF")};
     // Runs of Latin text between Chinese characters and spaces; paths are the files' own.
     static const QRegularExpression runs(QStringLiteral("[^\\s\\x{2E80}-\\x{FFFF}]+"));
     static const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
@@ -58,7 +60,7 @@ QStringList ScriptedHost::englishWords(const QString& text) {
             continue;
         for (auto match = word.globalMatch(token); match.hasNext();) {
             const QString english = match.next().captured();
-            if (!allowed.contains(english))
+            if (!allowed.contains(english) && !fileKinds.contains(english))
                 found.append(english);
         }
     }
