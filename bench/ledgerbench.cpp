@@ -61,34 +61,7 @@ QString ledgerFileName(int records) {
     return QStringLiteral("ledger_%1.z").arg(records);
 }
 
-// A host that answers every question with OK and reports what it was told on stderr.
-class BenchHost final : public Host {
-public:
-    int messageBox(const QString& text, int, const QString&, const QString&) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return MessageAnswer::Ok;
-    }
-    int ask(const Question& question) override {
-        std::fprintf(stderr, "question: %s\n", qPrintable(question.text));
-        return question.cancelButton;
-    }
-    std::optional<QString> chooseFileToOpen(const QList<FileFilter>&, const QString&) override {
-        return std::nullopt;
-    }
-    std::optional<QString> chooseFileToSave(const QList<FileFilter>&, const QString&) override {
-        return std::nullopt;
-    }
-    std::unique_ptr<Progress> startProgress(const QString&, qint64) override {
-        struct Unwatched final : Progress {
-            bool advance(qint64) override { return true; }
-        };
-        return std::make_unique<Unwatched>();
-    }
-    void previewPrint(const QString&, const PagePainter&) override {}
-    Result<bool> print(const QString&, const PagePainter&) override { return false; }
-    bool run(const QString&) override { return false; }
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
-};
+using bench::BenchHost;
 
 // What one child process reports: seconds for the measured step, and extra figures.
 void report(double seconds, const QString& extra = QString()) {

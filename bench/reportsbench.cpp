@@ -44,6 +44,7 @@ QTextStream& out() {
     return stream;
 }
 
+using bench::BenchHost;
 using bench::Measured;
 using bench::peakMemoryKiB;
 
@@ -95,30 +96,10 @@ int measureOverview(const QString& folder, int holders, int threads) {
     return 0;
 }
 
-class Host0 final : public Host {
-public:
-    int messageBox(const QString& text, int, const QString&, const QString&) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return MessageAnswer::Ok;
-    }
-    int ask(const Question& question) override { return question.cancelButton; }
-    std::optional<QString> chooseFileToOpen(const QList<FileFilter>&, const QString&) override {
-        return std::nullopt;
-    }
-    std::optional<QString> chooseFileToSave(const QList<FileFilter>&, const QString&) override {
-        return std::nullopt;
-    }
-    std::unique_ptr<Progress> startProgress(const QString&, qint64) override { return nullptr; }
-    void previewPrint(const QString&, const PagePainter&) override {}
-    Result<bool> print(const QString&, const PagePainter&) override { return false; }
-    bool run(const QString&) override { return false; }
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
-};
-
 // Select-all in the ledger window on the file: the time until the status bar shows the count
 // and sum, once at once after opening and once after the window had a moment to itself.
 int measureSelection(const QString& file) {
-    Host0 host;
+    BenchHost host;
     Frame frame;
     QTemporaryDir folder;
     const DataPaths paths(folder.path());
