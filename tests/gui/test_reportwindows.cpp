@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
@@ -81,6 +82,10 @@ private Q_SLOTS:
     void initTestCase() { GuiFixture::prepareProcess(); }
     void statementOfAPeriodAsPdf();
     void statementMenuItemsAfterTheDesignedOnes();
+    void printingGoesThroughTheHost_data();
+    void printingGoesThroughTheHost();
+    void exportFromTheLedger_data();
+    void exportFromTheLedger();
     void findBar();
     void selectionSum_data();
     void selectionSum();
@@ -148,6 +153,64 @@ void TestReportWindows::statementMenuItemsAfterTheDesignedOnes() {
     QCOMPARE(ledger->findChild<QAction*>(u"actionStatement"_qs)->shortcut(),
              QKeySequence(u"Ctrl+P"_qs));
     QCOMPARE(ledger->findChild<QAction*>(u"actionFind"_qs)->shortcut(), QKeySequence(u"F3"_qs));
+}
+
+void TestReportWindows::printingGoesThroughTheHost_data() {
+    QTest::addColumn<bool>("confirm");
+    QTest::newRow("printed") << true;
+    QTest::newRow("printer dialog cancelled") << false;
+}
+
+// The printer gets the statement's pages; the dialog closes once it is printed and stays when
+// the operator cancels the printer dialog.
+void TestReportWindows::printingGoesThroughTheHost() {
+    QFETCH(bool, confirm);
+    GuiFixture fixture;
+    writeLedger(fixture, 4);
+    LedgerWindow* ledger = openLedger(fixture);
+    QTemporaryDir output;
+    const QString pdf = output.filePath(u"printed.pdf"_qs);
+    fixture.host.setPrintTarget([&pdf](const PagePainter& paint) {
+        QPdfWriter writer(pdf);
+        return paint(writer);
+    });
+    ledger->findChild<QAction*>(u"actionStatement"_qs)->trigger();
+    auto* dialog = qobject_cast<StatementDialog*>(fixture.frame.topWindow());
+    QVERIFY(dialog);
+    fixture.host.answerPrint(confirm);
+    QTest::mouseClick(dialog->findChild<QPushButton*>(u"printButton"_qs), Qt::LeftButton);
+    QCOMPARE(fixture.host.printJobs().size(), confirm ? 1 : 0);
+    QCOMPARE(QFile::exists(pdf), confirm);
+    if (confirm) {
+        QCOMPARE(fixture.host.printJobs().first().title, u"对账单"_qs);
+        QTRY_VERIFY(fixture.frame.topWindow() == ledger);
+        QVERIFY(run(u"pdftotext"_qs, {pdf, u"-"_qs}).contains(u"记录数：5 条"_qs));
+    } else {
+        QCOMPARE(fixture.frame.topWindow(), dialog);
+    }
+}
+
+void TestReportWindows::exportFromTheLedger_data() {
+    QTest::addColumn<bool>("chosen");
+    QTest::newRow("saved") << true;
+    QTest::newRow("file dialog cancelled") << false;
+}
+
+void TestReportWindows::exportFromTheLedger() {
+    QFETCH(bool, chosen);
+    GuiFixture fixture;
+    writeLedger(fixture, 10);
+    LedgerWindow* ledger = openLedger(fixture);
+    QTemporaryDir output;
+    const QString workbook = output.filePath(u"账目.xlsx"_qs);
+    fixture.host.chooseSaveFile(chosen ? workbook : QString());
+    ledger->findChild<QAction*>(u"actionExportExcel"_qs)->trigger();
+    QCOMPARE(fixture.host.saveDialogs().size(), 1);
+    QVERIFY(fixture.host.saveDialogs().first().suggestedPath.endsWith(u"张三的账目.xlsx"_qs));
+    QCOMPARE(QFile::exists(workbook), chosen);
+    QCOMPARE(fixture.host.progressTexts().size(), chosen ? 1 : 0);
+    if (chosen)
+        QVERIFY(fixture.host.messageTexts().last().startsWith(u"已导出 11 行"_qs));
 }
 
 void TestReportWindows::findBar() {

@@ -48,8 +48,9 @@ QStringList ScriptedHost::englishWords(const QString& text) {
                                         QStringLiteral("GBK"),      QStringLiteral("GB"),
                                         QStringLiteral("CSV"),      QStringLiteral("Excel"),
                                         QStringLiteral("WPS"),      QStringLiteral("LibreOffice")};
-    // The kind of file the report commands save.
-    static const QStringList fileKinds = {QStringLiteral("PDF")};
+    // The kinds of file the report commands save, and their endings in a file's name.
+    static const QStringList fileKinds = {QStringLiteral("PDF"), QStringLiteral("pdf"),
+                                          QStringLiteral("xlsx")};
     // Runs of Latin text between Chinese characters and spaces; paths are the files' own.
     static const QRegularExpression runs(QStringLiteral("[^\\s\\x{2E80}-\\x{FFFF}]+"));
     static const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
