@@ -7,6 +7,7 @@
 #include "accounts/signinwindow.h"
 #include "frame/windowstyle.h"
 #include "ledger/ledgerwindow.h"
+#include "reports/receivableswindow.h"
 #include "ui_userlistwindow.h"
 #include "utilities/aboutwindow.h"
 
@@ -70,6 +71,7 @@ void UserListWindow::connectMenus() {
             [this] { m_services.host.run(m_services.paths.helpCommandLine()); });
     connect(m_ui->actionAbout, &QAction::triggered, this,
             [this] { m_services.frame.open(new AboutWindow(m_services)); });
+    addReceivablesItem(m_services, *this);
 }
 
 void UserListWindow::created() {

@@ -10,6 +10,7 @@
 #include "ledger/recorddialog.h"
 #include "ledger/sidepicture.h"
 #include "ledger/totaldialog.h"
+#include "reports/ledgerextras.h"
 #include "ui_ledgerwindow.h"
 #include "utilities/aboutwindow.h"
 
@@ -60,6 +61,8 @@ LedgerWindow::LedgerWindow(Services services, QString userName, QWidget* parent)
 
     m_factories = programDialogs();
     connectCommands();
+    // Statements, the workbook export, the find bar and the sum of the selection.
+    new LedgerExtras(m_services, *this);
     view->setFocus();
 }
 

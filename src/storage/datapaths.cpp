@@ -60,6 +60,10 @@ QString DataPaths::passwordTable() const {
     return resolve(PasswordTableLiteral);
 }
 
+QString DataPaths::settingsFile() const {
+    return sourceDirectory() + QStringLiteral("/settings.json");
+}
+
 QString DataPaths::ledgerFile(QStringView directoryLiteral, const QString& userName) const {
     return resolve(directoryLiteral) + userName + QStringLiteral(".z");
 }

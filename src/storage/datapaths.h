@@ -37,6 +37,8 @@ public:
     QString instanceLockFile() const;
     QString userTable() const;
     QString passwordTable() const;
+    // The program's few settings (storage/settingsfile.h), beside the tables.
+    QString settingsFile() const;
 
     // The ledger file of a user, with the folder spelt either way; the user name is taken as
     // it stands, only the folder's separators are made native.

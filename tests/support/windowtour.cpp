@@ -110,6 +110,9 @@ void tourWindows(GuiFixture& fixture, const WindowVisitor& visit) {
         [&] { trigger(userList, "actionChangePassword"); }, visit);
     visitOpened(
         fixture, QStringLiteral("AboutWindow"), [&] { trigger(userList, "actionAbout"); }, visit);
+    visitOpened(
+        fixture, QStringLiteral("ReceivablesWindow"),
+        [&] { trigger(userList, "actionReceivables"); }, visit);
 
     // A real double-click: a first click, then the second one the system reports as double.
     const QPoint holder = list->visualItemRect(list->item(0)).center();
@@ -143,6 +146,9 @@ void tourWindows(GuiFixture& fixture, const WindowVisitor& visit) {
         visit);
     visitOpened(
         fixture, QStringLiteral("AboutWindow (ledger)"), [&] { trigger(ledger, "actionAbout"); },
+        visit);
+    visitOpened(
+        fixture, QStringLiteral("StatementDialog"), [&] { trigger(ledger, "actionStatement"); },
         visit);
 
     // A ledger file from the file manager that belongs to no holder.
