@@ -1,0 +1,67 @@
+#pragma once
+
+#include "ledger/ledgerfile.h"
+#include "ledger/ledgersheet.h"
+#include "storage/status.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <functional>
+#include <vector>
+
+namespace vellumar {
+
+// A ledger travels to and from the server in COPY's binary format: a row of the table of
+// ledger rows per sheet row that holds any text, each cell as its UTF-8 bytes with their
+// length in front, so no cell text ever needs escaping. Rows without any text are left out;
+// the row count kept with the holder brings them back, so a ledger loads back to the same
+// cells and the same number of rows.
+namespace LedgerCopy {
+
+// The columns in the order the COPY sends them, after the holder and the row number.
+extern const char* const CellColumns;
+
+// Whether the server can keep every cell exactly as it is: PostgreSQL's text holds no NUL
+// character, and a broken surrogate pair has no UTF-8 form. Also refused: a ledger whose text
+// is beyond what a ledger may hold, so that every ledger the server keeps loads back.
+Status checkStorable(const LedgerSheet& sheet);
+
+// Writes the rows for COPY ledger_rows (holder_id, row_number, cells…) FROM STDIN (FORMAT
+// binary), a megabyte at a time.
+Status write(qint64 holderId, const LedgerSheet& sheet,
+             const std::function<Status(QByteArrayView)>& sink);
+
+// Reads what COPY (SELECT row_number, cells… ORDER BY row_number) TO STDOUT (FORMAT binary)
+// sends, in pieces of any size. Nothing the server sends is trusted: every length is checked
+// against what is there and what a cell may hold, every row number against the row count,
+// and the rows must come in order.
+class Reader {
+public:
+    // rowCount comes from the holder's record and has been checked against the ceiling.
+    static Result<Reader>
+    start(qsizetype rowCount, const LedgerFile::MemoryProbe& memory = LedgerFile::availableMemory);
+
+    Status feed(QByteArrayView data);
+    // The sheet's rows, once the end of the data has come.
+    Result<std::vector<LedgerSheet::Row>> finish();
+
+private:
+    explicit Reader(qsizetype rowCount);
+    // Reads the header and whole rows from the data; answers how many bytes it used.
+    Result<qsizetype> parse(QByteArrayView data);
+    Status takeRow(QByteArrayView row, int rowNumber, const qsizetype (&cellAt)[8],
+                   const qsizetype (&cellSize)[8]);
+
+    std::vector<LedgerSheet::Row> m_rows;
+    QByteArray m_pending;
+    QString m_scratch;
+    bool m_headerRead = false;
+    bool m_done = false;
+    qint64 m_lastRow = -1;
+    qint64 m_bytes = 0;
+};
+
+} // namespace LedgerCopy
+
+} // namespace vellumar
