@@ -9,11 +9,14 @@ PACKAGES="
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev
     libsqlite3-dev libsodium-dev
+    libpq-dev
     fonts-noto-cjk fonts-arphic-ukai fonts-dejavu-core
     xdg-utils xvfb xauth
 "
 if [ "${1:-}" = "test" ]; then
     PACKAGES="$PACKAGES shared-mime-info locales clang libclang-rt-14-dev llvm-14"
+    # The shared books' tests and benchmark run a PostgreSQL server of their own.
+    PACKAGES="$PACKAGES postgresql"
 fi
 
 # Comma-decimal locales that the conversion tests run under as well.
