@@ -97,7 +97,7 @@ Status checkStorable(const LedgerSheet& sheet) {
     return Status();
 }
 
-Status write(qint64 holderId, const LedgerSheet& sheet,
+Status write(std::optional<qint64> holderId, const LedgerSheet& sheet,
              const std::function<Status(QByteArrayView)>& sink) {
     QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
     QByteArray buffer;
@@ -123,7 +123,7 @@ Status write(qint64 holderId, const LedgerSheet& sheet,
         const LedgerSheet::Row& cells = rows[row];
         if (cells.isEmpty())
             continue;
-        qsizetype needed = 2 + (4 + 8) + (4 + 4);
+        qsizetype needed = 2 + (4 + 8) + (4 + 4); // with room for the holder either way
         for (int column = 0; column < CellCount; ++column)
             needed += 4 + encoder.requiredSpace(cells.cell(column).size());
         if (needed > room()) {
@@ -133,12 +133,16 @@ Status write(qint64 holderId, const LedgerSheet& sheet,
                 buffer.resize(needed);
             out = buffer.data();
         }
-        qToBigEndian<qint16>(WrittenFields, out);
-        qToBigEndian<qint32>(8, out + 2);
-        qToBigEndian<qint64>(holderId, out + 6);
-        qToBigEndian<qint32>(4, out + 14);
-        qToBigEndian<qint32>(static_cast<qint32>(row), out + 18);
-        out += 22;
+        qToBigEndian<qint16>(holderId ? WrittenFields : ReadFields, out);
+        out += 2;
+        if (holderId) {
+            qToBigEndian<qint32>(8, out);
+            qToBigEndian<qint64>(*holderId, out + 4);
+            out += 12;
+        }
+        qToBigEndian<qint32>(4, out);
+        qToBigEndian<qint32>(static_cast<qint32>(row), out + 4);
+        out += 8;
         for (int column = 0; column < CellCount; ++column) {
             char* const start = out + 4;
             char* const end = encoder.appendToBuffer(start, cells.cell(column));
@@ -177,16 +181,22 @@ Reader::Reader(qsizetype rowCount) : m_rows(static_cast<size_t>(rowCount)) {}
 Status Reader::feed(QByteArrayView data) {
     if (m_done)
         return data.isEmpty() ? Status() : damaged(QStringLiteral("data after the end"));
-    QByteArray joined;
-    QByteArrayView view = data;
-    if (!m_pending.isEmpty()) {
-        joined = m_pending + data;
-        view = joined;
+    if (m_pending.isEmpty()) {
+        const Result<qsizetype> used = parse(data);
+        if (!used)
+            return used.status();
+        m_pending = data.sliced(*used).toByteArray();
+    } else {
+        // A row that comes in small pieces is looked at again only once the piece it waits
+        // for can be there, so reading it stays linear in its size.
+        m_pending.append(data);
+        if (m_pending.size() >= m_needed) {
+            const Result<qsizetype> used = parse(m_pending);
+            if (!used)
+                return used.status();
+            m_pending.remove(0, *used);
+        }
     }
-    const Result<qsizetype> used = parse(view);
-    if (!used)
-        return used.status();
-    m_pending = view.sliced(*used).toByteArray();
     // Whatever waits for the rest of its row can never be more than one row.
     if (m_pending.size() > MaxRowBytes + HeaderSize)
         return damaged(QStringLiteral("row of more than %1 bytes").arg(MaxRowBytes));
@@ -197,9 +207,12 @@ Result<qsizetype> Reader::parse(QByteArrayView data) {
     qsizetype at = 0;
     const qsizetype size = data.size();
     const char* const bytes = data.data();
+    m_needed = 0;
     if (!m_headerRead) {
-        if (size < HeaderSize)
+        if (size < HeaderSize) {
+            m_needed = HeaderSize;
             return qsizetype(0);
+        }
         if (std::memcmp(bytes, Signature, SignatureSize) != 0)
             return damaged(QStringLiteral("no COPY signature"));
         const quint32 extension = readU32(bytes + SignatureSize + 4);
@@ -208,7 +221,11 @@ Result<qsizetype> Reader::parse(QByteArrayView data) {
         at = HeaderSize;
         m_headerRead = true;
     }
-    while (!m_done && size - at >= 2) {
+    while (!m_done) {
+        if (size - at < 2) {
+            m_needed = 2;
+            break;
+        }
         const qint16 fields = readI16(bytes + at);
         if (fields == -1) {
             m_done = true;
@@ -227,6 +244,7 @@ Result<qsizetype> Reader::parse(QByteArrayView data) {
         bool complete = true;
         for (int field = 0; field < ReadFields; ++field) {
             if (size - end < 4) {
+                m_needed = end + 4 - at;
                 complete = false;
                 break;
             }
@@ -236,6 +254,7 @@ Result<qsizetype> Reader::parse(QByteArrayView data) {
             if (length < 0 || length > limit || (field == 0 && length != 4))
                 return damaged(QStringLiteral("field %1 of %2 bytes").arg(field).arg(length));
             if (size - end < length) {
+                m_needed = end + length - at;
                 complete = false;
                 break;
             }

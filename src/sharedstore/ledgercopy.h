@@ -8,6 +8,7 @@
 #include <QByteArrayView>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace vellumar {
@@ -28,8 +29,9 @@ extern const char* const CellColumns;
 Status checkStorable(const LedgerSheet& sheet);
 
 // Writes the rows for COPY ledger_rows (holder_id, row_number, cells…) FROM STDIN (FORMAT
-// binary), a megabyte at a time.
-Status write(qint64 holderId, const LedgerSheet& sheet,
+// binary), a megabyte at a time. Without a holder, the rows are written as the server sends
+// them back (row_number, cells…), which is what Reader reads.
+Status write(std::optional<qint64> holderId, const LedgerSheet& sheet,
              const std::function<Status(QByteArrayView)>& sink);
 
 // Reads what COPY (SELECT row_number, cells… ORDER BY row_number) TO STDOUT (FORMAT binary)
@@ -55,6 +57,8 @@ private:
 
     std::vector<LedgerSheet::Row> m_rows;
     QByteArray m_pending;
+    // The bytes m_pending must have before another look can take a step.
+    qsizetype m_needed = 0;
     QString m_scratch;
     bool m_headerRead = false;
     bool m_done = false;

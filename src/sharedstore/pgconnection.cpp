@@ -101,6 +101,10 @@ bool PgResult::boolean(int row, int column) const {
 // ----- PgConnection ---------------------------------------------------------------------------
 
 PgConnection::PgConnection(pg_conn* connection) : m_connection(connection) {
+    // libpq would print the server's notices to stderr; a connection the server ends says so
+    // through the next statement's failure instead.
+    PQsetNoticeProcessor(
+        m_connection, [](void*, const char*) {}, nullptr);
     m_server = describeServer(trimmed(PQhost(connection)), trimmed(PQport(connection)),
                               trimmed(PQdb(connection)));
 }

@@ -33,6 +33,9 @@ public:
     // Counts the connections made: a ledger lock taken on an older one is gone.
     int generation() const { return m_generation; }
     bool isConnected() const;
+    // The server process of this counter's connection (as pg_stat_activity shows it); 0
+    // while there is none.
+    int backendPid() const { return isConnected() ? m_connection->backendPid() : 0; }
 
     // Runs work on a live connection. A connection found broken is replaced first (failing
     // with the server's address and what to do when the server cannot be reached), and work

@@ -28,7 +28,7 @@ QString serverConnection() {
     return qEnvironmentVariable("VELLUMAR_TEST_DATABASE");
 }
 
-FreshDatabase::FreshDatabase() {
+FreshDatabase::FreshDatabase(const char* encoding) {
     static std::atomic<int> made{0};
     m_name = QStringLiteral("vellumar_test_%1_%2")
                  .arg(QCoreApplication::applicationPid())
@@ -37,7 +37,8 @@ FreshDatabase::FreshDatabase() {
     if (!server)
         return;
     // A name is an identifier, not a value: it is made of digits and letters here.
-    const QByteArray create = "CREATE DATABASE " + m_name.toUtf8() + " ENCODING 'UTF8'";
+    const QByteArray create = "CREATE DATABASE " + m_name.toUtf8() + " ENCODING '" + encoding +
+                              "' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0";
     const PgResult created = server->exec(create.constData());
     if (!created.succeeded()) {
         m_why = created.errorText();

@@ -16,7 +16,8 @@ QString serverConnection();
 // this goes.
 class FreshDatabase {
 public:
-    FreshDatabase();
+    // The encoding is the database's text encoding; the books need UTF8.
+    explicit FreshDatabase(const char* encoding = "UTF8");
     ~FreshDatabase();
     FreshDatabase(const FreshDatabase&) = delete;
     FreshDatabase& operator=(const FreshDatabase&) = delete;
