@@ -20,8 +20,8 @@ constexpr qsizetype SignatureSize = 11; // with its final NUL byte
 constexpr qsizetype HeaderSize = SignatureSize + 4 + 4;
 constexpr qsizetype ChunkSize = qsizetype(1) << 20;
 constexpr int CellCount = LedgerSheet::ColumnCount;
-// The holder, the row number and the cells.
-constexpr qint16 WrittenFields = 2 + CellCount;
+// The holder, the version, the row number and the cells.
+constexpr qint16 WrittenFields = 3 + CellCount;
 // The row number and the cells.
 constexpr qint16 ReadFields = 1 + CellCount;
 // UTF-8 takes at most three bytes for one UTF-16 character.
@@ -97,7 +97,7 @@ Status checkStorable(const LedgerSheet& sheet) {
     return Status();
 }
 
-Status write(std::optional<qint64> holderId, const LedgerSheet& sheet,
+Status write(std::optional<Stored> stored, const LedgerSheet& sheet,
              const std::function<Status(QByteArrayView)>& sink) {
     QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
     QByteArray buffer;
@@ -123,7 +123,7 @@ Status write(std::optional<qint64> holderId, const LedgerSheet& sheet,
         const LedgerSheet::Row& cells = rows[row];
         if (cells.isEmpty())
             continue;
-        qsizetype needed = 2 + (4 + 8) + (4 + 4); // with room for the holder either way
+        qsizetype needed = 2 + 2 * (4 + 8) + (4 + 4); // with room for the place either way
         for (int column = 0; column < CellCount; ++column)
             needed += 4 + encoder.requiredSpace(cells.cell(column).size());
         if (needed > room()) {
@@ -133,12 +133,14 @@ Status write(std::optional<qint64> holderId, const LedgerSheet& sheet,
                 buffer.resize(needed);
             out = buffer.data();
         }
-        qToBigEndian<qint16>(holderId ? WrittenFields : ReadFields, out);
+        qToBigEndian<qint16>(stored ? WrittenFields : ReadFields, out);
         out += 2;
-        if (holderId) {
-            qToBigEndian<qint32>(8, out);
-            qToBigEndian<qint64>(*holderId, out + 4);
-            out += 12;
+        if (stored) {
+            for (const qint64 value : {stored->holderId, stored->version}) {
+                qToBigEndian<qint32>(8, out);
+                qToBigEndian<qint64>(value, out + 4);
+                out += 12;
+            }
         }
         qToBigEndian<qint32>(4, out);
         qToBigEndian<qint32>(static_cast<qint32>(row), out + 4);

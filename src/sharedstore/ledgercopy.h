@@ -28,10 +28,16 @@ extern const char* const CellColumns;
 // is beyond what a ledger may hold, so that every ledger the server keeps loads back.
 Status checkStorable(const LedgerSheet& sheet);
 
-// Writes the rows for COPY ledger_rows (holder_id, row_number, cells…) FROM STDIN (FORMAT
-// binary), a megabyte at a time. Without a holder, the rows are written as the server sends
-// them back (row_number, cells…), which is what Reader reads.
-Status write(std::optional<qint64> holderId, const LedgerSheet& sheet,
+// Where written rows belong: a holder's ledger in one version.
+struct Stored {
+    qint64 holderId = 0;
+    qint64 version = 0;
+};
+
+// Writes the rows for COPY ledger_rows (holder_id, ledger_version, row_number, cells…) FROM
+// STDIN (FORMAT binary), a megabyte at a time. Without a place, the rows are written as the
+// server sends them back (row_number, cells…), which is what Reader reads.
+Status write(std::optional<Stored> stored, const LedgerSheet& sheet,
              const std::function<Status(QByteArrayView)>& sink);
 
 // Reads what COPY (SELECT row_number, cells… ORDER BY row_number) TO STDOUT (FORMAT binary)

@@ -111,8 +111,7 @@ Result<HolderBook::Opened> SharedHolderBook::load(LedgerSheet& sheet) {
             return Status();
         }
         if ((*found)->rows)
-            if (Status read = SharedTables::readLedger(connection, m_id, *(*found)->rows, sheet);
-                !read)
+            if (Status read = SharedTables::readLedger(connection, m_id, **found, sheet); !read)
                 return read;
         state = **found;
         return transaction.commit();
@@ -187,7 +186,7 @@ Status SharedHolderBook::save(const LedgerSheet& sheet, const QDateTime&) {
             }
         }
         const Result<qint64> written =
-            SharedTables::writeLedger(connection, m_id, sheet, m_counter, token);
+            SharedTables::writeLedger(connection, m_id, **found, sheet, m_counter, token);
         if (!written)
             return written.status();
         m_lastSaveToken = token;

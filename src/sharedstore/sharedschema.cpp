@@ -26,6 +26,7 @@ CREATE TABLE holder_list_revision (revision bigint NOT NULL);
 INSERT INTO holder_list_revision VALUES (0);
 CREATE TABLE ledger_rows (
     holder_id bigint NOT NULL REFERENCES holders (id) ON DELETE CASCADE,
+    ledger_version bigint NOT NULL,
     row_number integer NOT NULL CHECK (row_number >= 0),
     serial text NOT NULL,
     product text NOT NULL,
@@ -35,7 +36,7 @@ CREATE TABLE ledger_rows (
     total text NOT NULL,
     date text NOT NULL,
     remark text NOT NULL,
-    PRIMARY KEY (holder_id, row_number)
+    PRIMARY KEY (holder_id, ledger_version, row_number)
 );
 )sql",
     // 2: working together.

@@ -171,14 +171,16 @@ Result<std::optional<LedgerState>> ledgerState(PgConnection& connection, qint64 
     return std::optional<LedgerState>(state);
 }
 
-Status readLedger(PgConnection& connection, qint64 id, qint64 rows, LedgerSheet& sheet) {
-    Result<LedgerCopy::Reader> reader = LedgerCopy::Reader::start(rows);
+Status readLedger(PgConnection& connection, qint64 id, const LedgerState& state,
+                  LedgerSheet& sheet) {
+    Result<LedgerCopy::Reader> reader = LedgerCopy::Reader::start(state.rows.value_or(0));
     if (!reader)
         return reader.status();
-    // COPY takes no parameters; the one value in it is the holder's id, a number.
+    // COPY takes no parameters; the values in it are the holder's id and version, numbers.
     const QByteArray copy = QByteArrayLiteral("COPY (SELECT row_number, ") +
                             LedgerCopy::CellColumns +
                             QByteArrayLiteral(" FROM ledger_rows WHERE holder_id = ") + number(id) +
+                            QByteArrayLiteral(" AND ledger_version = ") + number(state.version) +
                             QByteArrayLiteral(" ORDER BY row_number) TO STDOUT (FORMAT binary)");
     if (Status read = connection.copyOut(copy.constData(),
                                          [&](QByteArrayView data) { return reader->feed(data); });
@@ -196,34 +198,40 @@ Status readLedger(PgConnection& connection, qint64 id, qint64 rows, LedgerSheet&
     return Status();
 }
 
-Result<qint64> writeLedger(PgConnection& connection, qint64 id, const LedgerSheet& sheet,
-                           const LedgerEditor& by, const QString& saveToken) {
+Result<qint64> writeLedger(PgConnection& connection, qint64 id, const LedgerState& state,
+                           const LedgerSheet& sheet, const LedgerEditor& by,
+                           const QString& saveToken) {
     if (Status storable = LedgerCopy::checkStorable(sheet); !storable)
         return storable;
-    if (const Result<PgResult> cleared =
-            connection.run("DELETE FROM ledger_rows WHERE holder_id = $1", {number(id)});
-        !cleared)
-        return cleared.status();
-    const QByteArray copy = QByteArrayLiteral("COPY ledger_rows (holder_id, row_number, ") +
+    const qint64 version = state.version + 1;
+    const QByteArray copy = QByteArrayLiteral("COPY ledger_rows (holder_id, ledger_version, "
+                                              "row_number, ") +
                             LedgerCopy::CellColumns +
                             QByteArrayLiteral(") FROM STDIN (FORMAT binary)");
     if (Status written = connection.copyIn(
             copy.constData(),
-            [&](const PgConnection::CopySink& sink) { return LedgerCopy::write(id, sheet, sink); });
+            [&](const PgConnection::CopySink& sink) {
+                return LedgerCopy::write(LedgerCopy::Stored{id, version}, sheet, sink);
+            });
         !written)
         return written;
-    const Result<PgResult> stamped = connection.run(
-        "UPDATE holders SET ledger_rows = $2, ledger_version = ledger_version + 1, "
-        "saved_by = $3, saved_at = now(), save_token = $4 WHERE id = $1 RETURNING ledger_version",
-        {number(id), number(sheet.rowCount()), text(by.describe()), text(saveToken)});
+    if (const Result<PgResult> cleared =
+            connection.run("DELETE FROM ledger_rows WHERE holder_id = $1 AND ledger_version <> $2",
+                           {number(id), number(version)});
+        !cleared)
+        return cleared.status();
+    const Result<PgResult> stamped =
+        connection.run("UPDATE holders SET ledger_rows = $2, ledger_version = $3, saved_by = $4, "
+                       "saved_at = now(), save_token = $5 WHERE id = $1",
+                       {number(id), number(sheet.rowCount()), number(version), text(by.describe()),
+                        text(saveToken)});
     if (!stamped)
         return stamped.status();
-    const std::optional<qint64> version = stamped->integer(0, 0);
-    if (!version)
+    if (stamped->changedRows() != 1)
         return Status::failure(QStringLiteral("账本所属的用户已在别的柜台被删除，账目没有保存。"));
     if (Status announced = announceLedger(connection, id); !announced)
         return announced;
-    return *version;
+    return version;
 }
 
 Result<bool> takeLedger(PgConnection& connection, qint64 id) {

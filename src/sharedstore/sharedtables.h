@@ -75,12 +75,17 @@ struct LedgerState {
 // the caller's transaction ends.
 Result<std::optional<LedgerState>> ledgerState(PgConnection& connection, qint64 id,
                                                bool lockForSave);
-// Reads the ledger rows into the sheet and puts the titles in; call inside a snapshot
-// transaction together with ledgerState(). On failure the sheet is as it was.
-Status readLedger(PgConnection& connection, qint64 id, qint64 rows, LedgerSheet& sheet);
-// Replaces the holder's ledger with the sheet and answers its new version.
-Result<qint64> writeLedger(PgConnection& connection, qint64 id, const LedgerSheet& sheet,
-                           const LedgerEditor& by, const QString& saveToken);
+// Reads the rows of the ledger in that state (which has rows) into the sheet and puts the
+// titles in; call inside a snapshot transaction together with ledgerState(). On failure the
+// sheet is as it was.
+Status readLedger(PgConnection& connection, qint64 id, const LedgerState& state,
+                  LedgerSheet& sheet);
+// Replaces the holder's ledger, found in that state by ledgerState() with lockForSave, with
+// the sheet, and answers its new version. The rows of each version carry its number, so the
+// new rows never meet the old ones in the table's key; the old ones go after them.
+Result<qint64> writeLedger(PgConnection& connection, qint64 id, const LedgerState& state,
+                           const LedgerSheet& sheet, const LedgerEditor& by,
+                           const QString& saveToken);
 
 // The ledger lock of a holder, held by the connection until it is given up or the connection
 // ends: answers whether it was free and is now taken.

@@ -40,8 +40,7 @@ public:
             return missing(holder);
         if (!(*state)->rows)
             return false;
-        if (Status read = SharedTables::readLedger(*m_connection, *id, *(*state)->rows, sheet);
-            !read)
+        if (Status read = SharedTables::readLedger(*m_connection, *id, **state, sheet); !read)
             return read.prefixed(QStringLiteral("用户“%1”的账本无法读取：").arg(holder));
         return true;
     }
@@ -120,7 +119,13 @@ public:
                 QStringLiteral("用户“%1”的账本正在%2打开，不能替换。请等对方关闭账本后再试。")
                     .arg(holder, who.describe()));
         }
-        return SharedTables::writeLedger(*m_connection, *id, sheet, m_counter,
+        const Result<std::optional<SharedTables::LedgerState>> state =
+            SharedTables::ledgerState(*m_connection, *id, true);
+        if (!state)
+            return state.status();
+        if (!*state)
+            return missing(holder);
+        return SharedTables::writeLedger(*m_connection, *id, **state, sheet, m_counter,
                                          QStringLiteral("copy"))
             .status();
     }
