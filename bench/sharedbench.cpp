@@ -89,8 +89,9 @@ std::unique_ptr<BooksStore> openBooks(const QString& kind, const QString& where,
 
 // ----- measurements, each in a process of its own ---------------------------------------------
 
-// Saves a generated ledger of that many records (twice: the second save replaces the first,
-// which is what every save but a ledger's first does) and reports the second.
+// Saves a generated ledger of that many records three times, as an operator would: the whole
+// ledger new, then after adding one record, then after deleting the first record (every row
+// below moves up). Reports the three times.
 int measureSave(const QString& kind, const QString& where, int records) {
     std::unique_ptr<DataPaths> paths;
     LocalFileSystem files;
@@ -100,21 +101,36 @@ int measureSave(const QString& kind, const QString& where, int records) {
     Result<HolderList*> holders = books->holders();
     if (!holders)
         return fail(holders.status());
-    if (!(*holders)->find(Holder))
-        if (const UserChange added = (*holders)->add(Holder); !added)
-            return fail(added.status());
+    if (const std::optional<int> old = (*holders)->find(Holder))
+        if (const UserChange removed = (*holders)->remove(*old); !removed)
+            return fail(removed.status());
+    if (const UserChange added = (*holders)->add(Holder); !added)
+        return fail(added.status());
     std::unique_ptr<HolderBook> book = books->book(Holder);
     LedgerSheet sheet;
     if (const Result<HolderBook::Opened> opened = book->load(sheet); !opened)
         return fail(opened.status());
     bench::generateLedger(sheet, records);
-    if (Status first = book->save(sheet, QDateTime::currentDateTime()); !first)
-        return fail(first);
-    QElapsedTimer timer;
-    timer.start();
-    if (Status saved = book->save(sheet, QDateTime::currentDateTime()); !saved)
-        return fail(saved);
-    report(timer.nsecsElapsed() / 1e9);
+    const auto timedSave = [&]() -> double {
+        QElapsedTimer timer;
+        timer.start();
+        if (Status saved = book->save(sheet, QDateTime::currentDateTime()); !saved) {
+            (void)fail(saved);
+            return -1;
+        }
+        return timer.nsecsElapsed() / 1e9;
+    };
+    const double whole = timedSave();
+    RecordFields fields;
+    fields.product = QStringLiteral("又一条");
+    if (whole < 0 || !LedgerRecords::add(sheet, fields, QStringLiteral("2026-12-10")).ok())
+        return 1;
+    const double oneMore = timedSave();
+    sheet.removeRow(1);
+    const double shifted = timedSave();
+    if (oneMore < 0 || shifted < 0)
+        return 1;
+    report(whole, QStringLiteral("%1 %2").arg(oneMore).arg(shifted));
     return 0;
 }
 
@@ -251,7 +267,10 @@ QString ms(double seconds) {
 class BenchDatabase {
 public:
     explicit BenchDatabase(const QString& server) : m_server(server) {
-        m_name = QStringLiteral("vellumar_bench_%1").arg(QCoreApplication::applicationPid());
+        static int made = 0;
+        m_name = QStringLiteral("vellumar_bench_%1_%2")
+                     .arg(QCoreApplication::applicationPid())
+                     .arg(++made);
         m_ok = execute(QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0 "
                                       "LC_COLLATE 'C' LC_CTYPE 'C'")
                            .arg(m_name));
@@ -380,15 +399,19 @@ double runCounters(BooksStore& books, const QString& connection, const QString& 
 }
 
 int runAll(const QString& server, int records, int holders, int perCounter, int runs) {
-    BenchDatabase database(server);
-    if (!database.ok())
+    // A database for each part, so that none finds the others' holders.
+    BenchDatabase ledgerDatabase(server);
+    BenchDatabase listDatabase(server);
+    BenchDatabase counterDatabase(server);
+    if (!ledgerDatabase.ok() || !listDatabase.ok() || !counterDatabase.ok())
         return 1;
     QTemporaryDir localFolder;
     QTemporaryDir listFolder;
-    const QString shared = database.connection();
+    const QString shared = ledgerDatabase.connection();
 
-    out() << "\n| Books | Records | Save (replacing the ledger) | Open (connect, load, lock) | "
-             "Peak memory at open |\n|---|---:|---:|---:|---:|\n";
+    out() << "\n| Books | Records | Save whole | Save after adding a record | Save after deleting "
+             "the first record | Open (connect, load, lock) | Peak memory at open |\n"
+             "|---|---:|---:|---:|---:|---:|---:|\n";
     const QString sizeText = QString::number(records);
     for (const auto& [kind, where] : {std::pair{QStringLiteral("local"), localFolder.path()},
                                       std::pair{QStringLiteral("shared"), shared}}) {
@@ -397,19 +420,21 @@ int runAll(const QString& server, int records, int holders, int perCounter, int 
         if (!save.ok || !open.ok)
             return fail(QStringLiteral("the %1 ledger measurement failed").arg(kind));
         out() << "| " << (kind == u"local" ? "local (CSV file)" : "shared (PostgreSQL)") << " | "
-              << records << " | " << ms(save.seconds) << " | " << ms(open.seconds) << " | "
+              << records << " | " << ms(save.seconds) << " | " << ms(save.extra.value(0).toDouble())
+              << " | " << ms(save.extra.value(1).toDouble()) << " | " << ms(open.seconds) << " | "
               << QString::number(open.peakMiB, 'f', 0) << " MiB |\n";
     }
 
     std::unique_ptr<DataPaths> paths;
     LocalFileSystem files;
     std::unique_ptr<BooksStore> listBooks =
-        openBooks(QStringLiteral("shared"), shared, paths, files);
+        openBooks(QStringLiteral("shared"), listDatabase.connection(), paths, files);
     if (!listBooks || !makeHolders(*listBooks, listFolder.path(), holders))
         return fail(QStringLiteral("cannot make the holders"));
     out() << "\n| Books | Holders | Open the list | Add one more |\n|---|---:|---:|---:|\n";
-    for (const auto& [kind, where] : {std::pair{QStringLiteral("local"), listFolder.path()},
-                                      std::pair{QStringLiteral("shared"), shared}}) {
+    for (const auto& [kind, where] :
+         {std::pair{QStringLiteral("local"), listFolder.path()},
+          std::pair{QStringLiteral("shared"), listDatabase.connection()}}) {
         const Measured listed = median({QStringLiteral("list"), kind, where}, runs);
         if (!listed.ok)
             return fail(QStringLiteral("listing the %1 holders failed").arg(kind));
@@ -417,13 +442,18 @@ int runAll(const QString& server, int records, int holders, int perCounter, int 
               << " | " << ms(listed.extra.value(1).toDouble()) << " |\n";
     }
 
+    std::unique_ptr<BooksStore> counterBooks =
+        openBooks(QStringLiteral("shared"), counterDatabase.connection(), paths, files);
+    if (!counterBooks)
+        return fail(QStringLiteral("cannot open the counters' books"));
     out() << "\n| 8 counters at once | Records | Records a second | Lost or written twice | "
              "Turns waited |\n|---|---:|---:|---|---:|\n";
     for (const QString& mode : {QStringLiteral("own"), QStringLiteral("same")}) {
         int waits = 0;
         QString check;
         const int count = mode == u"same" ? perCounter / 4 : perCounter;
-        const double rate = runCounters(*listBooks, shared, mode, count, waits, check);
+        const double rate =
+            runCounters(*counterBooks, counterDatabase.connection(), mode, count, waits, check);
         if (rate < 0)
             return fail(QStringLiteral("the counters failed (%1)").arg(mode));
         out() << "| " << (mode == u"own" ? "each to a holder of its own" : "all to the same holder")

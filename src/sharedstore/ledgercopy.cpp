@@ -7,6 +7,8 @@
 
 #include <QtEndian>
 
+#include <sodium.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -98,7 +100,7 @@ Status checkStorable(const LedgerSheet& sheet) {
 }
 
 Status write(std::optional<Stored> stored, const LedgerSheet& sheet,
-             const std::function<Status(QByteArrayView)>& sink) {
+             const std::function<Status(QByteArrayView)>& sink, const std::vector<int>* onlyRows) {
     QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
     QByteArray buffer;
     buffer.resize(ChunkSize);
@@ -119,7 +121,11 @@ Status write(std::optional<Stored> stored, const LedgerSheet& sheet,
     out += 8;
 
     const std::vector<LedgerSheet::Row>& rows = sheet.rows();
-    for (size_t row = 0; row < rows.size(); ++row) {
+    const size_t count = onlyRows ? onlyRows->size() : rows.size();
+    for (size_t n = 0; n < count; ++n) {
+        const size_t row = onlyRows ? static_cast<size_t>(onlyRows->at(n)) : n;
+        if (row >= rows.size())
+            continue;
         const LedgerSheet::Row& cells = rows[row];
         if (cells.isEmpty())
             continue;
@@ -136,7 +142,7 @@ Status write(std::optional<Stored> stored, const LedgerSheet& sheet,
         qToBigEndian<qint16>(stored ? WrittenFields : ReadFields, out);
         out += 2;
         if (stored) {
-            for (const qint64 value : {stored->holderId, stored->version}) {
+            for (const qint64 value : {stored->holderId, stored->layout}) {
                 qToBigEndian<qint32>(8, out);
                 qToBigEndian<qint64>(value, out + 4);
                 out += 12;
@@ -158,6 +164,33 @@ Status write(std::optional<Stored> stored, const LedgerSheet& sheet,
     qToBigEndian<qint16>(-1, out); // the end of the data
     out += 2;
     return flush();
+}
+
+std::vector<Fingerprint> fingerprints(const std::vector<LedgerSheet::Row>& rows) {
+    // Picks the quickest implementation; safe to call again. It can fail only for want of a
+    // random source, which the hash does not use.
+    [[maybe_unused]] const int initialised = sodium_init();
+    std::vector<Fingerprint> prints(rows.size());
+    for (size_t row = 0; row < rows.size(); ++row) {
+        if (rows[row].isEmpty())
+            continue;
+        crypto_generichash_state state;
+        crypto_generichash_init(&state, nullptr, 0, Fingerprint().size());
+        for (int column = 0; column < CellCount; ++column) {
+            const QStringView cell = rows[row].cell(column);
+            // The length too, so that cells cannot trade characters unseen.
+            const quint32 length = qToLittleEndian(static_cast<quint32>(cell.size()));
+            crypto_generichash_update(&state, reinterpret_cast<const unsigned char*>(&length),
+                                      sizeof length);
+            crypto_generichash_update(&state, reinterpret_cast<const unsigned char*>(cell.utf16()),
+                                      static_cast<unsigned long long>(cell.size()) * 2);
+        }
+        crypto_generichash_final(&state, prints[row].data(), prints[row].size());
+        // A row with text never shares the zero fingerprint with the rows without.
+        if (prints[row] == Fingerprint())
+            prints[row][0] = 1;
+    }
+    return prints;
 }
 
 // ----- reading --------------------------------------------------------------------------------

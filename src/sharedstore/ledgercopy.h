@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -28,17 +30,25 @@ extern const char* const CellColumns;
 // is beyond what a ledger may hold, so that every ledger the server keeps loads back.
 Status checkStorable(const LedgerSheet& sheet);
 
-// Where written rows belong: a holder's ledger in one version.
+// Where written rows belong: a holder's ledger in one layout (the version whose save wrote
+// the ledger whole).
 struct Stored {
     qint64 holderId = 0;
-    qint64 version = 0;
+    qint64 layout = 0;
 };
 
-// Writes the rows for COPY ledger_rows (holder_id, ledger_version, row_number, cells…) FROM
-// STDIN (FORMAT binary), a megabyte at a time. Without a place, the rows are written as the
-// server sends them back (row_number, cells…), which is what Reader reads.
+// Writes the rows for COPY ledger_rows (holder_id, layout, row_number, cells…) FROM STDIN
+// (FORMAT binary), a megabyte at a time: every row with text, or only the rows listed.
+// Without a place, the rows are written as the server sends them back (row_number, cells…),
+// which is what Reader reads.
 Status write(std::optional<Stored> stored, const LedgerSheet& sheet,
-             const std::function<Status(QByteArrayView)>& sink);
+             const std::function<Status(QByteArrayView)>& sink,
+             const std::vector<int>* onlyRows = nullptr);
+
+// What a row holds, in 16 bytes (BLAKE2b of its cells): rows with the same fingerprint hold
+// the same cells. A row without text has the zero fingerprint.
+using Fingerprint = std::array<std::uint8_t, 16>;
+std::vector<Fingerprint> fingerprints(const std::vector<LedgerSheet::Row>& rows);
 
 // Reads what COPY (SELECT row_number, cells… ORDER BY row_number) TO STDOUT (FORMAT binary)
 // sends, in pieces of any size. Nothing the server sends is trusted: every length is checked

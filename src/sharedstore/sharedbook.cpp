@@ -110,8 +110,11 @@ Result<HolderBook::Opened> SharedHolderBook::load(LedgerSheet& sheet) {
             gone = true;
             return Status();
         }
+        m_onServer.clear();
         if ((*found)->rows)
-            if (Status read = SharedTables::readLedger(connection, m_id, **found, sheet); !read)
+            if (Status read =
+                    SharedTables::readLedger(connection, m_id, **found, sheet, &m_onServer);
+                !read)
                 return read;
         state = **found;
         return transaction.commit();
@@ -175,7 +178,9 @@ Status SharedHolderBook::save(const LedgerSheet& sheet, const QDateTime&) {
             gone = true;
             return Status();
         }
-        if ((*found)->version != m_version) {
+        // What the server holds is known here only at the version loaded or saved last.
+        bool known = (*found)->version == m_version;
+        if (!known) {
             // A save from here whose answer was lost with the connection did go through.
             const bool ours = !m_lastSaveToken.isEmpty() &&
                               (*found)->saveToken == m_lastSaveToken &&
@@ -185,13 +190,16 @@ Status SharedHolderBook::save(const LedgerSheet& sheet, const QDateTime&) {
                 return Status();
             }
         }
-        const Result<qint64> written =
-            SharedTables::writeLedger(connection, m_id, **found, sheet, m_counter, token);
+        Result<SharedTables::SavedLedger> written = SharedTables::writeLedger(
+            connection, m_id, **found, sheet, m_counter, token, known ? &m_onServer : nullptr);
         if (!written)
             return written.status();
         m_lastSaveToken = token;
-        version = *written;
-        return transaction.commit();
+        if (Status committed = transaction.commit(); !committed)
+            return committed;
+        version = written->version;
+        m_onServer = std::move(written->fingerprints);
+        return Status();
     });
     if (!saved)
         return saved.prefixed(QStringLiteral("账目没有保存到共享账本。"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "books/booksstore.h"
+#include "sharedstore/ledgercopy.h"
 #include "sharedstore/sharedlink.h"
 
 namespace vellumar {
@@ -52,6 +53,8 @@ private:
     // unanswered is recognised by it.
     QString m_lastSaveToken;
     std::optional<LedgerEditor> m_editor;
+    // What the server holds at m_version, row by row, so that a save writes only what changed.
+    std::vector<LedgerCopy::Fingerprint> m_onServer;
 };
 
 } // namespace vellumar

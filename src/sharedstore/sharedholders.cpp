@@ -90,10 +90,9 @@ void SharedHolderList::apply(qint64 revision, const std::function<void()>& chang
 }
 
 UserChange SharedHolderList::add(const QString& name) {
+    // Whether the name is in use is the server's to say: this list may be a moment behind.
     if (!isValidName(name))
         return invalidName();
-    if (find(name))
-        return nameInUse();
     qint64 revision = 0;
     std::optional<qint64> id;
     const Status added = m_link.run([&](PgConnection& connection) -> Status {
@@ -139,8 +138,6 @@ UserChange SharedHolderList::rename(int position, const QString& newName) {
         return invalidName();
     if (newName == holder.name)
         return UserChange();
-    if (find(newName))
-        return nameInUse();
     qint64 revision = 0;
     SharedTables::NameChange outcome = SharedTables::NameChange::Gone;
     const Status renamed = m_link.run([&](PgConnection& connection) -> Status {

@@ -200,8 +200,14 @@ Status SharedLink::run(const std::function<Status(PgConnection&)>& work) {
         --m_depth;
         readNotices();
         const bool broken = !m_connection->isOk();
+        if (broken && !done && m_connection->commitSent())
+            return Status::failure(
+                QStringLiteral("与共享账本（%1）的连接在确认修改的那一刻中断了，无法确定这次修改"
+                               "是否已经生效。服务器恢复后，请先核对一下再继续。")
+                    .arg(m_server),
+                done.detail());
         // Work that never sent its COMMIT changed nothing on the server and may run again.
-        if (!broken || done || attempt > 0 || m_depth > 0 || m_connection->commitSent())
+        if (!broken || done || attempt > 0 || m_depth > 0)
             return done;
     }
 }

@@ -19,14 +19,15 @@ CREATE TABLE holders (
     position bigint NOT NULL UNIQUE DEFAULT nextval('holder_positions'),
     name text NOT NULL UNIQUE,
     ledger_rows integer CHECK (ledger_rows BETWEEN 0 AND 5000000),
-    ledger_version bigint NOT NULL DEFAULT 0
+    ledger_version bigint NOT NULL DEFAULT 0,
+    ledger_layout bigint NOT NULL DEFAULT 0
 );
 ALTER SEQUENCE holder_positions OWNED BY holders.position;
 CREATE TABLE holder_list_revision (revision bigint NOT NULL);
 INSERT INTO holder_list_revision VALUES (0);
 CREATE TABLE ledger_rows (
     holder_id bigint NOT NULL REFERENCES holders (id) ON DELETE CASCADE,
-    ledger_version bigint NOT NULL,
+    layout bigint NOT NULL,
     row_number integer NOT NULL CHECK (row_number >= 0),
     serial text NOT NULL,
     product text NOT NULL,
@@ -36,7 +37,7 @@ CREATE TABLE ledger_rows (
     total text NOT NULL,
     date text NOT NULL,
     remark text NOT NULL,
-    PRIMARY KEY (holder_id, ledger_version, row_number)
+    PRIMARY KEY (holder_id, layout, row_number)
 );
 )sql",
     // 2: working together.

@@ -7,6 +7,8 @@
 
 #include <QSysInfo>
 
+#include <algorithm>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -153,11 +155,11 @@ Status storePasswordHash(PgConnection& connection, const QString& hash) {
 Result<std::optional<LedgerState>> ledgerState(PgConnection& connection, qint64 id,
                                                bool lockForSave) {
     const char* const read =
-        "SELECT ledger_rows, ledger_version, coalesce(save_token, ''), coalesce(saved_by, '') "
-        "FROM holders WHERE id = $1";
+        "SELECT ledger_rows, ledger_version, coalesce(save_token, ''), coalesce(saved_by, ''), "
+        "ledger_layout FROM holders WHERE id = $1";
     const char* const locking =
-        "SELECT ledger_rows, ledger_version, coalesce(save_token, ''), coalesce(saved_by, '') "
-        "FROM holders WHERE id = $1 FOR UPDATE";
+        "SELECT ledger_rows, ledger_version, coalesce(save_token, ''), coalesce(saved_by, ''), "
+        "ledger_layout FROM holders WHERE id = $1 FOR UPDATE";
     const Result<PgResult> found = connection.run(lockForSave ? locking : read, {number(id)});
     if (!found)
         return found.status();
@@ -168,19 +170,20 @@ Result<std::optional<LedgerState>> ledgerState(PgConnection& connection, qint64 
     state.version = found->integer(0, 1).value_or(0);
     state.saveToken = found->text(0, 2);
     state.savedBy = found->text(0, 3);
+    state.layout = found->integer(0, 4).value_or(0);
     return std::optional<LedgerState>(state);
 }
 
-Status readLedger(PgConnection& connection, qint64 id, const LedgerState& state,
-                  LedgerSheet& sheet) {
+Status readLedger(PgConnection& connection, qint64 id, const LedgerState& state, LedgerSheet& sheet,
+                  std::vector<LedgerCopy::Fingerprint>* fingerprints) {
     Result<LedgerCopy::Reader> reader = LedgerCopy::Reader::start(state.rows.value_or(0));
     if (!reader)
         return reader.status();
-    // COPY takes no parameters; the values in it are the holder's id and version, numbers.
+    // COPY takes no parameters; the values in it are the holder's id and layout, numbers.
     const QByteArray copy = QByteArrayLiteral("COPY (SELECT row_number, ") +
                             LedgerCopy::CellColumns +
                             QByteArrayLiteral(" FROM ledger_rows WHERE holder_id = ") + number(id) +
-                            QByteArrayLiteral(" AND ledger_version = ") + number(state.version) +
+                            QByteArrayLiteral(" AND layout = ") + number(state.layout) +
                             QByteArrayLiteral(" ORDER BY row_number) TO STDOUT (FORMAT binary)");
     if (Status read = connection.copyOut(copy.constData(),
                                          [&](QByteArrayView data) { return reader->feed(data); });
@@ -191,47 +194,115 @@ Status readLedger(PgConnection& connection, qint64 id, const LedgerState& state,
         return loaded.status();
     LedgerSheet scratch(0);
     scratch.replaceRows(std::move(loaded).value());
+    std::vector<LedgerCopy::Fingerprint> prints;
+    if (fingerprints)
+        prints = LedgerCopy::fingerprints(scratch.rows());
     if (const Result<bool> titled = LedgerRecords::placeTitles(scratch); !titled)
         return titled.status();
     std::vector<LedgerSheet::Row> titled(scratch.rows());
     sheet.replaceRows(std::move(titled));
+    if (fingerprints)
+        *fingerprints = std::move(prints);
     return Status();
 }
 
-Result<qint64> writeLedger(PgConnection& connection, qint64 id, const LedgerState& state,
-                           const LedgerSheet& sheet, const LedgerEditor& by,
-                           const QString& saveToken) {
-    if (Status storable = LedgerCopy::checkStorable(sheet); !storable)
-        return storable;
-    const qint64 version = state.version + 1;
-    const QByteArray copy = QByteArrayLiteral("COPY ledger_rows (holder_id, ledger_version, "
-                                              "row_number, ") +
+namespace {
+
+// The rows whose fingerprints differ: those the server has to lose, and those to write.
+struct RowChanges {
+    std::vector<int> gone;
+    std::vector<int> written;
+};
+
+RowChanges changedRows(const std::vector<LedgerCopy::Fingerprint>& before,
+                       const std::vector<LedgerCopy::Fingerprint>& after) {
+    RowChanges changes;
+    const LedgerCopy::Fingerprint none{};
+    for (size_t row = 0; row < std::max(before.size(), after.size()); ++row) {
+        const LedgerCopy::Fingerprint& was = row < before.size() ? before[row] : none;
+        const LedgerCopy::Fingerprint& is = row < after.size() ? after[row] : none;
+        if (was == is)
+            continue;
+        if (was != none)
+            changes.gone.push_back(static_cast<int>(row));
+        if (is != none)
+            changes.written.push_back(static_cast<int>(row));
+    }
+    return changes;
+}
+
+// The rows as a PostgreSQL array, for "= ANY($n::integer[])".
+QByteArray rowArray(const std::vector<int>& rows) {
+    QByteArray text = "{";
+    for (size_t n = 0; n < rows.size(); ++n) {
+        if (n)
+            text += ',';
+        text += QByteArray::number(rows[n]);
+    }
+    return text + '}';
+}
+
+Status copyRows(PgConnection& connection, qint64 id, qint64 layout, const LedgerSheet& sheet,
+                const std::vector<int>* onlyRows) {
+    const QByteArray copy = QByteArrayLiteral("COPY ledger_rows (holder_id, layout, row_number, ") +
                             LedgerCopy::CellColumns +
                             QByteArrayLiteral(") FROM STDIN (FORMAT binary)");
-    if (Status written = connection.copyIn(
-            copy.constData(),
-            [&](const PgConnection::CopySink& sink) {
-                return LedgerCopy::write(LedgerCopy::Stored{id, version}, sheet, sink);
-            });
-        !written)
-        return written;
-    if (const Result<PgResult> cleared =
-            connection.run("DELETE FROM ledger_rows WHERE holder_id = $1 AND ledger_version <> $2",
-                           {number(id), number(version)});
-        !cleared)
-        return cleared.status();
-    const Result<PgResult> stamped =
-        connection.run("UPDATE holders SET ledger_rows = $2, ledger_version = $3, saved_by = $4, "
-                       "saved_at = now(), save_token = $5 WHERE id = $1",
-                       {number(id), number(sheet.rowCount()), number(version), text(by.describe()),
-                        text(saveToken)});
+    return connection.copyIn(copy.constData(), [&](const PgConnection::CopySink& sink) {
+        return LedgerCopy::write(LedgerCopy::Stored{id, layout}, sheet, sink, onlyRows);
+    });
+}
+
+} // namespace
+
+Result<SavedLedger> writeLedger(PgConnection& connection, qint64 id, const LedgerState& state,
+                                const LedgerSheet& sheet, const LedgerEditor& by,
+                                const QString& saveToken,
+                                const std::vector<LedgerCopy::Fingerprint>* onServer) {
+    if (Status storable = LedgerCopy::checkStorable(sheet); !storable)
+        return storable;
+    SavedLedger saved;
+    saved.version = state.version + 1;
+    saved.fingerprints = LedgerCopy::fingerprints(sheet.rows());
+    qint64 layout = state.layout;
+    const RowChanges changes = onServer ? changedRows(*onServer, saved.fingerprints) : RowChanges();
+    // Rows written again under their old keys cost the server a look at the dead ones; beyond
+    // a quarter of the ledger, writing it whole under new keys is quicker.
+    const size_t changed = changes.gone.size() + changes.written.size();
+
+    if (onServer && changed <= std::max<size_t>(1000, saved.fingerprints.size() / 4)) {
+        if (!changes.gone.empty())
+            if (const Result<PgResult> dropped =
+                    connection.run("DELETE FROM ledger_rows WHERE holder_id = $1 AND layout = $2 "
+                                   "AND row_number = ANY($3::integer[])",
+                                   {number(id), number(layout), rowArray(changes.gone)});
+                !dropped)
+                return dropped.status();
+        if (!changes.written.empty())
+            if (Status written = copyRows(connection, id, layout, sheet, &changes.written);
+                !written)
+                return written;
+    } else {
+        layout = saved.version;
+        if (Status written = copyRows(connection, id, layout, sheet, nullptr); !written)
+            return written;
+        if (const Result<PgResult> cleared =
+                connection.run("DELETE FROM ledger_rows WHERE holder_id = $1 AND layout <> $2",
+                               {number(id), number(layout)});
+            !cleared)
+            return cleared.status();
+    }
+    const Result<PgResult> stamped = connection.run(
+        "UPDATE holders SET ledger_rows = $2, ledger_version = $3, ledger_layout = $4, "
+        "saved_by = $5, saved_at = now(), save_token = $6 WHERE id = $1",
+        {number(id), number(sheet.rowCount()), number(saved.version), number(layout),
+         text(by.describe()), text(saveToken)});
     if (!stamped)
         return stamped.status();
     if (stamped->changedRows() != 1)
         return Status::failure(QStringLiteral("账本所属的用户已在别的柜台被删除，账目没有保存。"));
     if (Status announced = announceLedger(connection, id); !announced)
         return announced;
-    return version;
+    return saved;
 }
 
 Result<bool> takeLedger(PgConnection& connection, qint64 id) {

@@ -2,6 +2,7 @@
 
 #include "books/booksstore.h"
 #include "ledger/ledgersheet.h"
+#include "sharedstore/ledgercopy.h"
 #include "sharedstore/pgconnection.h"
 #include "storage/status.h"
 
@@ -68,6 +69,7 @@ Status storePasswordHash(PgConnection& connection, const QString& hash);
 struct LedgerState {
     std::optional<qint64> rows; // nothing until the ledger is first saved
     qint64 version = 0;         // moves with every save
+    qint64 layout = 0;          // the key of the ledger's rows: the version that wrote them all
     QString saveToken;          // what the last save called itself
     QString savedBy;            // who saved it last, for sentences
 };
@@ -76,16 +78,25 @@ struct LedgerState {
 Result<std::optional<LedgerState>> ledgerState(PgConnection& connection, qint64 id,
                                                bool lockForSave);
 // Reads the rows of the ledger in that state (which has rows) into the sheet and puts the
-// titles in; call inside a snapshot transaction together with ledgerState(). On failure the
-// sheet is as it was.
-Status readLedger(PgConnection& connection, qint64 id, const LedgerState& state,
-                  LedgerSheet& sheet);
+// titles in; call inside a snapshot transaction together with ledgerState(). The
+// fingerprints, when asked for, are those of the rows as the server holds them. On failure
+// the sheet is as it was.
+Status readLedger(PgConnection& connection, qint64 id, const LedgerState& state, LedgerSheet& sheet,
+                  std::vector<LedgerCopy::Fingerprint>* fingerprints = nullptr);
+
+struct SavedLedger {
+    qint64 version = 0;
+    std::vector<LedgerCopy::Fingerprint> fingerprints; // of the rows now on the server
+};
 // Replaces the holder's ledger, found in that state by ledgerState() with lockForSave, with
-// the sheet, and answers its new version. The rows of each version carry its number, so the
-// new rows never meet the old ones in the table's key; the old ones go after them.
-Result<qint64> writeLedger(PgConnection& connection, qint64 id, const LedgerState& state,
-                           const LedgerSheet& sheet, const LedgerEditor& by,
-                           const QString& saveToken);
+// the sheet. Given the fingerprints of the rows the server holds in that state, only the rows
+// that changed are written, as long as they are not too many: adding a record to a ledger of
+// a million saves one row. Otherwise the whole ledger is written under a new layout, whose
+// keys never meet the old rows', and the old layout goes after it.
+Result<SavedLedger> writeLedger(PgConnection& connection, qint64 id, const LedgerState& state,
+                                const LedgerSheet& sheet, const LedgerEditor& by,
+                                const QString& saveToken,
+                                const std::vector<LedgerCopy::Fingerprint>* onServer = nullptr);
 
 // The ledger lock of a holder, held by the connection until it is given up or the connection
 // ends: answers whether it was free and is now taken.

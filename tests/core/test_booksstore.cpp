@@ -3,6 +3,7 @@
 
 #include "books/bookslocation.h"
 #include "ledger/ledgerlimits.h"
+#include "ledger/ledgerrecords.h"
 #include "ledgersamples.h"
 #include "storefixture.h"
 
@@ -68,6 +69,8 @@ private Q_SLOTS:
     void password();
     void ledgerRoundTrip_data();
     void ledgerRoundTrip();
+    void savesOneAfterAnother_data();
+    void savesOneAfterAnother();
     void ledgerGoesWithItsHolder_data();
     void ledgerGoesWithItsHolder();
     void locationFromEnvironment_data();
@@ -260,6 +263,77 @@ void TestBooksStore::ledgerRoundTrip() {
     LedgerSheet loaded;
     QCOMPARE(valueOf(book->load(loaded)), HolderBook::Opened::Loaded);
     QCOMPARE(difference(*saved, loaded), QString());
+}
+
+void TestBooksStore::savesOneAfterAnother_data() {
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<int>("records");
+    QTest::addColumn<QStringList>("edits");
+
+    // Each edit is saved, and what the books keep is read back by another program: "add", "edit
+    // ROW", "clear ROW" (the row keeps its place without text), "delete ROW" (the rows below
+    // move up), "grow" and "shrink" (rows at the end).
+    const struct {
+        const char* name;
+        int records;
+        QStringList edits;
+    } cases[] = {
+        {"records added one by one", 5, {u"add"_qs, u"add"_qs, u"add"_qs}},
+        {"a record changed, cleared, the sheet grown and shrunk",
+         8,
+         {u"edit 3"_qs, u"clear 5"_qs, u"grow"_qs, u"add"_qs, u"shrink"_qs, u"edit 5"_qs}},
+        {"a record deleted moves the rows below", 30, {u"delete 2"_qs, u"add"_qs}},
+        {"a long ledger with its first record deleted",
+         3000,
+         {u"delete 1"_qs, u"edit 2000"_qs, u"delete 2999"_qs}},
+    };
+    for (const auto& c : cases)
+        for (const Kind kind : {Kind::Local, Kind::Shared})
+            QTest::addRow("%s: %s", kindName(kind), c.name) << kind << c.records << c.edits;
+}
+
+void TestBooksStore::savesOneAfterAnother() {
+    QFETCH(int, records);
+    QFETCH(QStringList, edits);
+    BOOKS_OF_ROW(books);
+    std::unique_ptr<BooksStore> store = books.open();
+    QCOMPARE(apply(holdersOf(*store), u"add 张三"_qs), u"ok"_qs);
+    std::unique_ptr<HolderBook> book = store->book(u"张三"_qs);
+    LedgerSheet sheet;
+    (void)valueOf(book->load(sheet));
+    sheet.applyTitles();
+    for (int row = 1; row <= records; ++row)
+        for (const Cell& cell : record(row, QStringLiteral("货%1").arg(row)))
+            sheet.setCell(cell.row, cell.column, cell.text);
+    must(book->save(sheet, QDateTime::currentDateTime()));
+    int added = 0;
+    for (const QString& edit : edits) {
+        const QStringList parts = edit.split(u' ');
+        const int row = parts.value(1).toInt();
+        if (parts[0] == u"add") {
+            RecordFields fields;
+            fields.product = QStringLiteral("新货%1").arg(++added);
+            (void)valueOf(LedgerRecords::add(sheet, fields, u"2026-12-10 08:00:00"_qs));
+        } else if (parts[0] == u"edit") {
+            sheet.setCell(row, LedgerSheet::Remark, QStringLiteral("改过 %1").arg(edit));
+        } else if (parts[0] == u"clear") {
+            for (int column = 0; column < LedgerSheet::ColumnCount; ++column)
+                sheet.setCell(row, column, QString());
+        } else if (parts[0] == u"delete") {
+            sheet.removeRow(row);
+        } else if (parts[0] == u"grow") {
+            sheet.setCell(sheet.appendRow(), LedgerSheet::Product, u"末尾"_qs);
+        } else if (parts[0] == u"shrink") {
+            sheet.removeRows(sheet.rowCount() - 3, 3);
+        }
+        must(book->save(sheet, QDateTime::currentDateTime()));
+        std::unique_ptr<BooksStore> reader = books.open(u"查看"_qs);
+        std::unique_ptr<HolderBook> seen = reader->book(u"张三"_qs);
+        LedgerSheet kept;
+        (void)valueOf(seen->load(kept));
+        QVERIFY2(difference(sheet, kept).isEmpty(),
+                 qPrintable(edit + QStringLiteral(": ") + difference(sheet, kept)));
+    }
 }
 
 void TestBooksStore::ledgerGoesWithItsHolder_data() {

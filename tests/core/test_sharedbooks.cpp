@@ -2,6 +2,7 @@
 // ledger, saves that would write over another counter's work, notices, connections that end,
 // and the tables the program makes.
 
+#include "ledger/ledgerrecords.h"
 #include "ledgersamples.h"
 #include "sharedstore/pgconnection.h"
 #include "sharedstore/sharedschema.h"
@@ -68,6 +69,8 @@ private Q_SLOTS:
     void cellsTheServerCannotKeep_data();
     void cellsTheServerCannotKeep();
     void serverKeepsTheTextsThemselves();
+    void aSaveWritesOnlyWhatChanged();
+    void countersTakingTurnsKeepEveryRecord();
     void schemaUpgradeIsOneTransaction();
     void newerSchemaIsRefused();
     void databaseMustBeUtf8();
@@ -350,6 +353,55 @@ void TestSharedBooks::serverKeepsTheTextsThemselves() {
     QCOMPARE(database.query(u"SELECT ledger_rows FROM holders"_qs), u"4"_qs);
     // Rows without any text are not stored; the row count brings them back.
     QCOMPARE(database.query(u"SELECT count(*) FROM ledger_rows"_qs), u"2"_qs);
+}
+
+void TestSharedBooks::aSaveWritesOnlyWhatChanged() {
+    FRESH_DATABASE(database);
+    std::unique_ptr<SharedBooks> front = openCounter(database, u"前台"_qs);
+    QVERIFY(holdersOf(*front).add(u"张三"_qs));
+    LedgerSheet sheet;
+    std::unique_ptr<HolderBook> book = opened(*front, u"张三"_qs, sheet);
+    sheet.applyTitles();
+    for (int row = 1; row <= 50; ++row)
+        sheet.setCell(row, LedgerSheet::Serial, QString::number(row));
+    must(book->save(sheet, QDateTime::currentDateTime()));
+    // The transaction that wrote a row is its xmin: one more record, one more row written.
+    const QString written =
+        u"SELECT count(DISTINCT xmin::text) || '/' || count(*) FROM ledger_rows"_qs;
+    QCOMPARE(database.query(written), u"1/51"_qs);
+    sheet.setCell(51, LedgerSheet::Serial, u"51"_qs);
+    must(book->save(sheet, QDateTime::currentDateTime()));
+    QCOMPARE(database.query(written), u"2/52"_qs);
+    QCOMPARE(database.query(u"SELECT count(*) FROM ledger_rows WHERE xmin::text = "
+                            u"(SELECT xmin::text FROM ledger_rows WHERE row_number = 51)"_qs),
+             u"1"_qs);
+    // A row that lost its text leaves the table; the row count keeps its place.
+    sheet.setCell(10, LedgerSheet::Serial, QString());
+    must(book->save(sheet, QDateTime::currentDateTime()));
+    QCOMPARE(database.query(u"SELECT count(*) FROM ledger_rows"_qs), u"51"_qs);
+}
+
+void TestSharedBooks::countersTakingTurnsKeepEveryRecord() {
+    FRESH_DATABASE(database);
+    std::unique_ptr<SharedBooks> counters[] = {openCounter(database, u"前台"_qs),
+                                               openCounter(database, u"后台"_qs)};
+    QVERIFY(holdersOf(*counters[0]).add(u"张三"_qs));
+    // Each in turn opens the ledger, adds a record, saves and closes it, with a sheet of its
+    // own that still holds what it read last time.
+    LedgerSheet sheets[2];
+    for (int turn = 0; turn < 6; ++turn) {
+        LedgerSheet& sheet = sheets[turn % 2];
+        std::unique_ptr<HolderBook> book = opened(*counters[turn % 2], u"张三"_qs, sheet);
+        QCOMPARE(book->access(), HolderBook::Access::Editing);
+        RecordFields fields;
+        fields.product = QStringLiteral("第%1次").arg(turn);
+        (void)valueOf(LedgerRecords::add(sheet, fields, u"2026-12-10"_qs));
+        must(book->save(sheet, QDateTime::currentDateTime()));
+    }
+    LedgerSheet kept;
+    std::unique_ptr<HolderBook> book = opened(*counters[0], u"张三"_qs, kept);
+    for (int turn = 0; turn < 6; ++turn)
+        QCOMPARE(kept.cell(turn + 1, LedgerSheet::Product), QStringLiteral("第%1次").arg(turn));
 }
 
 void TestSharedBooks::schemaUpgradeIsOneTransaction() {

@@ -21,7 +21,8 @@ namespace {
 class PrivateServer {
 public:
     PrivateServer()
-        : m_folder(QStringLiteral("/tmp/vellumar-restart-%1").arg(QCoreApplication::applicationPid())) {
+        : m_folder(
+              QStringLiteral("/tmp/vellumar-restart-%1").arg(QCoreApplication::applicationPid())) {
         m_connection = script(u"start"_qs).trimmed();
     }
     ~PrivateServer() { (void)script(u"stop"_qs); }
@@ -83,8 +84,8 @@ void TestSharedRestart::cleanupTestCase() {
 }
 
 void TestSharedRestart::failuresNameTheServerAndWorkGoesOnAfter() {
-    std::unique_ptr<SharedBooks> front = valueOf(SharedBooks::open(
-        m_server->connection(), storefixture::counterNamed(u"前台"_qs)));
+    std::unique_ptr<SharedBooks> front =
+        valueOf(SharedBooks::open(m_server->connection(), storefixture::counterNamed(u"前台"_qs)));
     HolderList& list = holdersOf(*front);
     QVERIFY(list.add(u"甲"_qs));
     LedgerSheet opened;
@@ -116,8 +117,8 @@ void TestSharedRestart::failuresNameTheServerAndWorkGoesOnAfter() {
     must(book->save(*typed, QDateTime::currentDateTime()));
     QCOMPARE(book->access(), HolderBook::Access::Editing);
     QVERIFY(list.add(u"乙"_qs));
-    std::unique_ptr<SharedBooks> back = valueOf(SharedBooks::open(
-        m_server->connection(), storefixture::counterNamed(u"后台"_qs)));
+    std::unique_ptr<SharedBooks> back =
+        valueOf(SharedBooks::open(m_server->connection(), storefixture::counterNamed(u"后台"_qs)));
     LedgerSheet seen;
     std::unique_ptr<HolderBook> backBook = back->book(u"甲"_qs);
     (void)valueOf(backBook->load(seen));
@@ -127,10 +128,10 @@ void TestSharedRestart::failuresNameTheServerAndWorkGoesOnAfter() {
 }
 
 void TestSharedRestart::countersConnectAgainByThemselves() {
-    std::unique_ptr<SharedBooks> front = valueOf(SharedBooks::open(
-        m_server->connection(), storefixture::counterNamed(u"前台"_qs)));
-    std::unique_ptr<SharedBooks> back = valueOf(SharedBooks::open(
-        m_server->connection(), storefixture::counterNamed(u"后台"_qs)));
+    std::unique_ptr<SharedBooks> front =
+        valueOf(SharedBooks::open(m_server->connection(), storefixture::counterNamed(u"前台"_qs)));
+    std::unique_ptr<SharedBooks> back =
+        valueOf(SharedBooks::open(m_server->connection(), storefixture::counterNamed(u"后台"_qs)));
     for (SharedBooks* books : {front.get(), back.get()})
         books->link().setRetryInterval(200);
     HolderList& backList = holdersOf(*back);
@@ -146,8 +147,8 @@ void TestSharedRestart::countersConnectAgainByThemselves() {
     QVERIFY2(m_server->resume(), qPrintable(m_server->failure()));
     // Neither counter does anything: both connect again, and the front one takes its ledger.
     QTRY_VERIFY_WITH_TIMEOUT(front->link().isConnected() && back->link().isConnected(), 15000);
-    std::unique_ptr<SharedBooks> third = valueOf(SharedBooks::open(
-        m_server->connection(), storefixture::counterNamed(u"第三"_qs)));
+    std::unique_ptr<SharedBooks> third =
+        valueOf(SharedBooks::open(m_server->connection(), storefixture::counterNamed(u"第三"_qs)));
     std::unique_ptr<HolderBook> thirdBook = third->book(u"甲"_qs);
     (void)valueOf(thirdBook->load(sheet));
     QCOMPARE(thirdBook->access(), HolderBook::Access::ReadOnly);
