@@ -10,6 +10,7 @@
 //   ledger_bench smoke                 a quick run on 1000 records in a temporary folder
 //   ledger_bench screenshot FILE PNG [W H]   opens the window on a ledger file, saves a picture
 
+#include "benchprocess.h"
 #include "ledgergenerator.h"
 
 #include "frame/application.h"
@@ -46,27 +47,16 @@ using namespace vellumar;
 
 namespace {
 
+using bench::Measured;
+using bench::ms;
+using bench::peakMemoryKiB;
+
 const QList<int> DefaultSizes = {1000, 100000, 1000000};
 const QString UserName = QStringLiteral("基准测试");
 
 QTextStream& out() {
     static QTextStream stream(stdout);
     return stream;
-}
-
-// The high-water mark of this process image. ru_maxrss would not do: Linux carries it over
-// from the parent through fork and exec, so a child started by a large parent reports the
-// parent's peak. VmHWM belongs to the address space, which exec makes anew.
-long peakMemoryKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 }
 
 QString ledgerFileName(int records) {
@@ -319,49 +309,12 @@ int generate(const QString& directory, const QList<int>& sizes) {
     return 0;
 }
 
-struct Measured {
-    bool ok = false;
-    double seconds = 0;
-    double peakMiB = 0;
-    QStringList extra;
-};
-
 Measured runChild(const QString& kind, const QString& file) {
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("measure"), kind, file});
-    Measured measured;
-    if (!child.waitForFinished(600000) || child.exitCode() != 0)
-        return measured;
-    const QString output = QString::fromUtf8(child.readAllStandardOutput());
-    for (const QString& line : output.split(u'\n')) {
-        if (!line.startsWith(QStringLiteral("RESULT ")))
-            continue;
-        const QStringList fields = line.split(u' ', Qt::SkipEmptyParts);
-        measured.ok = fields.size() >= 3;
-        measured.seconds = fields.value(1).toDouble();
-        measured.peakMiB = fields.value(2).toDouble() / 1024;
-        measured.extra = fields.mid(3);
-    }
-    return measured;
+    return bench::runChild({QStringLiteral("measure"), kind, file});
 }
 
-// The median of a few runs, so one hiccup of the machine does not decide.
 Measured runMedian(const QString& kind, const QString& file, int runs) {
-    QList<Measured> all;
-    for (int n = 0; n < runs; ++n) {
-        Measured one = runChild(kind, file);
-        if (!one.ok)
-            return one;
-        all.append(one);
-    }
-    std::sort(all.begin(), all.end(),
-              [](const Measured& a, const Measured& b) { return a.seconds < b.seconds; });
-    return all[all.size() / 2];
-}
-
-QString ms(double seconds) {
-    return QString::number(seconds * 1000, 'f', seconds < 0.01 ? 2 : 0) + QStringLiteral(" ms");
+    return bench::runMedian({QStringLiteral("measure"), kind, file}, runs);
 }
 
 int runAll(const QString& directory, const QList<int>& sizes, int runs) {

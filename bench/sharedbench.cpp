@@ -9,6 +9,7 @@
 // SERVER is a libpq connection string of a role that may create databases (bench/run.sh
 // starts a server of its own). Each measurement of time and memory runs in a fresh process.
 
+#include "benchprocess.h"
 #include "books/localbooks.h"
 #include "ledger/ledgerrecords.h"
 #include "ledgergenerator.h"
@@ -51,19 +52,8 @@ int fail(const Status& status) {
     return fail(status.message() + u' ' + status.detail());
 }
 
-// VmHWM: the peak of this process image alone (ru_maxrss would carry a parent's over exec).
-double peakMiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-    return 0;
-}
-
 void report(double seconds, const QString& extra = QString()) {
-    out() << "RESULT " << seconds << ' ' << peakMiB() << ' ' << extra << Qt::endl;
+    out() << "RESULT " << seconds << ' ' << bench::peakMemoryKiB() << ' ' << extra << Qt::endl;
 }
 
 // The books a measurement works on: local books in a folder, or shared books.
@@ -220,47 +210,11 @@ int runCounter(const QString& where, int index, const QString& mode, int records
 
 // ----- the parent: set-up, children, tables ---------------------------------------------------
 
-struct Measured {
-    bool ok = false;
-    double seconds = 0;
-    double peakMiB = 0;
-    QStringList extra;
-};
-
-Measured runChild(const QStringList& arguments) {
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), arguments);
-    Measured measured;
-    if (!child.waitForFinished(1800000) || child.exitCode() != 0)
-        return measured;
-    for (const QString& line : QString::fromUtf8(child.readAllStandardOutput()).split(u'\n')) {
-        const QStringList fields = line.split(u' ', Qt::SkipEmptyParts);
-        if (fields.value(0) != u"RESULT" || fields.size() < 3)
-            continue;
-        measured.ok = true;
-        measured.seconds = fields.value(1).toDouble();
-        measured.peakMiB = fields.value(2).toDouble();
-        measured.extra = fields.mid(3);
-    }
-    return measured;
-}
+using bench::Measured;
+using bench::ms;
 
 Measured median(const QStringList& arguments, int runs) {
-    QList<Measured> all;
-    for (int n = 0; n < runs; ++n) {
-        const Measured one = runChild(arguments);
-        if (!one.ok)
-            return one;
-        all.append(one);
-    }
-    std::sort(all.begin(), all.end(),
-              [](const Measured& a, const Measured& b) { return a.seconds < b.seconds; });
-    return all[all.size() / 2];
-}
-
-QString ms(double seconds) {
-    return QString::number(seconds * 1000, 'f', seconds < 0.01 ? 2 : 0) + QStringLiteral(" ms");
+    return bench::runMedian(arguments, runs);
 }
 
 // A database of the benchmark's own on the server, dropped at the end.

@@ -89,40 +89,52 @@ void SharedHolderList::apply(qint64 revision, const std::function<void()>& chang
     change();
 }
 
-UserChange SharedHolderList::add(const QString& name) {
-    // Whether the name is in use is the server's to say: this list may be a moment behind.
-    if (!isValidName(name))
-        return invalidName();
+Result<qint64> SharedHolderList::change(const std::function<Result<bool>(PgConnection&)>& work) {
     qint64 revision = 0;
-    std::optional<qint64> id;
-    const Status added = m_link.run([&](PgConnection& connection) -> Status {
-        id.reset();
+    const Status done = m_link.run([&](PgConnection& connection) -> Status {
+        revision = 0;
         PgTransaction transaction(connection);
         if (!transaction.begun())
             return transaction.begun();
         const Result<qint64> next = SharedTables::nextRevision(connection);
         if (!next)
             return next.status();
-        const Result<std::optional<qint64>> inserted = SharedTables::insertHolder(connection, name);
-        if (!inserted)
-            return inserted.status();
-        if (!*inserted)
-            return Status(); // taken a moment ago by another counter; rolled back
+        const Result<bool> changed = work(connection);
+        if (!changed)
+            return changed.status();
+        if (!*changed)
+            return Status(); // rolled back
         if (Status announced = SharedTables::announceHolders(connection); !announced)
             return announced;
         if (Status committed = transaction.commit(); !committed)
             return committed;
         revision = *next;
-        id = *inserted;
         return Status();
     });
-    if (!added)
-        return UserChange::failed(added.prefixed(QStringLiteral("用户没有添加。")));
+    if (!done)
+        return done;
+    return revision;
+}
+
+UserChange SharedHolderList::add(const QString& name) {
+    // Whether the name is in use is the server's to say: this list may be a moment behind.
+    if (!isValidName(name))
+        return invalidName();
+    std::optional<qint64> id;
+    const Result<qint64> revision = change([&](PgConnection& connection) -> Result<bool> {
+        const Result<std::optional<qint64>> inserted = SharedTables::insertHolder(connection, name);
+        if (!inserted)
+            return inserted.status();
+        id = *inserted; // nothing when another counter took the name a moment ago
+        return id.has_value();
+    });
+    if (!revision)
+        return UserChange::failed(revision.status().prefixed(QStringLiteral("用户没有添加。")));
     if (!id) {
         (void)reload();
         return nameInUse();
     }
-    apply(revision, [&] {
+    apply(*revision, [&] {
         m_holders.append(SharedTables::Holder{*id, name});
         m_names.append(name);
         Q_EMIT userAdded(count() - 1);
@@ -138,30 +150,18 @@ UserChange SharedHolderList::rename(int position, const QString& newName) {
         return invalidName();
     if (newName == holder.name)
         return UserChange();
-    qint64 revision = 0;
     SharedTables::NameChange outcome = SharedTables::NameChange::Gone;
-    const Status renamed = m_link.run([&](PgConnection& connection) -> Status {
-        PgTransaction transaction(connection);
-        if (!transaction.begun())
-            return transaction.begun();
-        const Result<qint64> next = SharedTables::nextRevision(connection);
-        if (!next)
-            return next.status();
+    const Result<qint64> revision = change([&](PgConnection& connection) -> Result<bool> {
         // By id: a ledger open at another counter keeps its holder under the new name.
         const Result<SharedTables::NameChange> changed =
             SharedTables::renameHolder(connection, holder.id, holder.name, newName);
         if (!changed)
             return changed.status();
         outcome = *changed;
-        if (outcome != SharedTables::NameChange::Done)
-            return Status();
-        if (Status announced = SharedTables::announceHolders(connection); !announced)
-            return announced;
-        revision = *next;
-        return transaction.commit();
+        return outcome == SharedTables::NameChange::Done;
     });
-    if (!renamed)
-        return UserChange::failed(renamed.prefixed(QStringLiteral("用户名没有修改。")));
+    if (!revision)
+        return UserChange::failed(revision.status().prefixed(QStringLiteral("用户名没有修改。")));
     switch (outcome) {
     case SharedTables::NameChange::NameInUse:
         (void)reload();
@@ -172,7 +172,7 @@ UserChange SharedHolderList::rename(int position, const QString& newName) {
     case SharedTables::NameChange::Done:
         break;
     }
-    apply(revision, [&] {
+    apply(*revision, [&] {
         m_holders[position].name = newName;
         m_names[position] = newName;
         Q_EMIT userRenamed(position);
@@ -185,54 +185,38 @@ UserChange SharedHolderList::remove(int position) {
         return UserChange::failed(Status::failure(QStringLiteral("所选的用户已不在用户表中。")));
     const SharedTables::Holder holder = m_holders[position];
     const QString notDeleted = QStringLiteral("用户“%1”没有删除。").arg(holder.name);
-    qint64 revision = 0;
     bool gone = false;
     std::optional<LedgerEditor> openAt;
-    bool open = false;
-    const Status removed = m_link.run([&](PgConnection& connection) -> Status {
+    const Result<qint64> revision = change([&](PgConnection& connection) -> Result<bool> {
         gone = false;
-        open = false;
-        PgTransaction transaction(connection);
-        if (!transaction.begun())
-            return transaction.begun();
-        const Result<qint64> next = SharedTables::nextRevision(connection);
-        if (!next)
-            return next.status();
+        openAt.reset();
         // A ledger open at another counter would be saved back for a holder who is gone.
         const Result<bool> held = SharedTables::holdLedgerForChange(connection, holder.id);
         if (!held)
             return held.status();
         if (!*held) {
-            open = true;
-            Result<std::optional<LedgerEditor>> editor =
+            const Result<std::optional<LedgerEditor>> editor =
                 SharedTables::editorOf(connection, holder.id);
-            if (editor)
-                openAt = *editor;
-            return Status();
+            openAt = editor && *editor ? **editor : LedgerEditor();
+            return false;
         }
         const Result<bool> deleted = SharedTables::deleteHolder(connection, holder.id, holder.name);
         if (!deleted)
             return deleted.status();
-        if (!*deleted) {
-            gone = true;
-            return Status();
-        }
-        if (Status announced = SharedTables::announceHolders(connection); !announced)
-            return announced;
-        revision = *next;
-        return transaction.commit();
+        gone = !*deleted;
+        return *deleted;
     });
-    if (!removed)
-        return UserChange::failed(removed.prefixed(notDeleted));
-    if (open)
+    if (!revision)
+        return UserChange::failed(revision.status().prefixed(notDeleted));
+    if (openAt)
         return UserChange::failed(
             Status::failure(QStringLiteral("%1这个用户的账本正在%2打开。请等对方关闭账本后再删除。")
-                                .arg(notDeleted, openAt.value_or(LedgerEditor()).describe())));
+                                .arg(notDeleted, openAt->describe())));
     if (gone) {
         (void)reload();
         return goneElsewhere(holder.name, notDeleted);
     }
-    apply(revision, [&] {
+    apply(*revision, [&] {
         m_holders.removeAt(position);
         m_names.removeAt(position);
         Q_EMIT userRemoved(position);

@@ -33,6 +33,11 @@ public:
 
 private:
     explicit SharedHolderList(SharedLink& link);
+    // Runs a change to the holders as one transaction. The list's revision moves first, so
+    // that changes from all counters take turns; the work answers whether it changed anything,
+    // and only then is the change announced and committed. Answers the revision the holders
+    // have with the change (0 when the work changed nothing).
+    Result<qint64> change(const std::function<Result<bool>(PgConnection&)>& work);
     // Puts a change of this counter's into the list: directly when the list was up to date
     // before it, else by reading the list afresh.
     void apply(qint64 revision, const std::function<void()>& change);

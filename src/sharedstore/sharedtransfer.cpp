@@ -29,33 +29,22 @@ public:
     Result<QString> passwordHash() override { return SharedTables::passwordHash(*m_connection); }
 
     Result<bool> readLedger(const QString& holder, LedgerSheet& sheet) override {
-        const Result<qint64> id = idOf(holder);
-        if (!id)
-            return id.status();
-        const Result<std::optional<SharedTables::LedgerState>> state =
-            SharedTables::ledgerState(*m_connection, *id, false);
-        if (!state)
-            return state.status();
-        if (!*state)
-            return missing(holder);
-        if (!(*state)->rows)
+        const Result<Found> found = find(holder, false);
+        if (!found)
+            return found.status();
+        if (!found->state.rows)
             return false;
-        if (Status read = SharedTables::readLedger(*m_connection, *id, **state, sheet); !read)
+        if (Status read = SharedTables::readLedger(*m_connection, found->id, found->state, sheet);
+            !read)
             return read.prefixed(QStringLiteral("用户“%1”的账本无法读取：").arg(holder));
         return true;
     }
 
     Result<QString> ledgerRevision(const QString& holder) override {
-        const Result<qint64> id = idOf(holder);
-        if (!id)
-            return id.status();
-        const Result<std::optional<SharedTables::LedgerState>> state =
-            SharedTables::ledgerState(*m_connection, *id, false);
-        if (!state)
-            return state.status();
-        if (!*state)
-            return missing(holder);
-        return QString::number((*state)->version);
+        const Result<Found> found = find(holder, false);
+        if (!found)
+            return found.status();
+        return QString::number(found->state.version);
     }
 
     // A reader only reads.
@@ -71,13 +60,24 @@ protected:
     }
     static Status readOnly() { return Status::failure(QStringLiteral("只读取账本时不能修改。")); }
 
-    Result<qint64> idOf(const QString& holder) {
+    struct Found {
+        qint64 id = 0;
+        SharedTables::LedgerState state;
+    };
+    // The holder and the state of their ledger; lockForSave as in ledgerState().
+    Result<Found> find(const QString& holder, bool lockForSave) {
         const Result<std::optional<qint64>> id = SharedTables::findHolder(*m_connection, holder);
         if (!id)
             return id.status();
         if (!*id)
             return missing(holder);
-        return **id;
+        const Result<std::optional<SharedTables::LedgerState>> state =
+            SharedTables::ledgerState(*m_connection, **id, lockForSave);
+        if (!state)
+            return state.status();
+        if (!*state)
+            return missing(holder);
+        return Found{**id, **state};
     }
 
     std::unique_ptr<PgConnection> m_connection;
@@ -105,27 +105,26 @@ public:
     }
 
     Status writeLedger(const QString& holder, const LedgerSheet& sheet) override {
-        const Result<qint64> id = idOf(holder);
+        const Result<std::optional<qint64>> id = SharedTables::findHolder(*m_connection, holder);
         if (!id)
             return id.status();
-        const Result<bool> held = SharedTables::holdLedgerForChange(*m_connection, *id);
+        if (!*id)
+            return missing(holder);
+        const Result<bool> held = SharedTables::holdLedgerForChange(*m_connection, **id);
         if (!held)
             return held.status();
         if (!*held) {
             const Result<std::optional<LedgerEditor>> editor =
-                SharedTables::editorOf(*m_connection, *id);
+                SharedTables::editorOf(*m_connection, **id);
             const LedgerEditor who = editor && *editor ? **editor : LedgerEditor();
             return Status::failure(
                 QStringLiteral("用户“%1”的账本正在%2打开，不能替换。请等对方关闭账本后再试。")
                     .arg(holder, who.describe()));
         }
-        const Result<std::optional<SharedTables::LedgerState>> state =
-            SharedTables::ledgerState(*m_connection, *id, true);
-        if (!state)
-            return state.status();
-        if (!*state)
-            return missing(holder);
-        return SharedTables::writeLedger(*m_connection, *id, **state, sheet, m_counter,
+        const Result<Found> found = find(holder, true);
+        if (!found)
+            return found.status();
+        return SharedTables::writeLedger(*m_connection, found->id, found->state, sheet, m_counter,
                                          QStringLiteral("copy"))
             .status();
     }

@@ -31,6 +31,24 @@ inline vellumar::LedgerEditor counterNamed(const QString& name) {
     return counter;
 }
 
+inline vellumar::HolderList& holdersOf(vellumar::BooksStore& store) {
+    return *valueOf(store.holders());
+}
+
+// A counter of the shared books in the database.
+inline std::unique_ptr<vellumar::SharedBooks> openCounter(testdatabase::FreshDatabase& database,
+                                                          const QString& counter) {
+    return valueOf(vellumar::SharedBooks::open(database.connection(), counterNamed(counter)));
+}
+
+// A holder's ledger, loaded into the sheet.
+inline std::unique_ptr<vellumar::HolderBook>
+opened(vellumar::BooksStore& store, const QString& holder, vellumar::LedgerSheet& sheet) {
+    std::unique_ptr<vellumar::HolderBook> book = store.book(holder);
+    (void)valueOf(book->load(sheet));
+    return book;
+}
+
 class Books {
 public:
     explicit Books(Kind kind) : m_kind(kind) {

@@ -13,10 +13,6 @@ using namespace ledgersamples;
 
 namespace {
 
-HolderList& holdersOf(BooksStore& store) {
-    return *valueOf(store.holders());
-}
-
 void addWithLedger(BooksStore& store, const QString& holder, const LedgerSheet* sheet) {
     QVERIFY(holdersOf(store).add(holder));
     if (!sheet)
@@ -37,10 +33,8 @@ QString differences(BooksStore& one, BooksStore& other) {
     for (const QString& holder : holders) {
         LedgerSheet a;
         LedgerSheet b;
-        std::unique_ptr<HolderBook> bookA = one.book(holder);
-        std::unique_ptr<HolderBook> bookB = other.book(holder);
-        const Result<HolderBook::Opened> openedA = bookA->load(a);
-        const Result<HolderBook::Opened> openedB = bookB->load(b);
+        const Result<HolderBook::Opened> openedA = one.book(holder)->load(a);
+        const Result<HolderBook::Opened> openedB = other.book(holder)->load(b);
         if (!openedA || !openedB || *openedA != *openedB)
             return holder + QStringLiteral(": opened differently");
         if (const QString difference = ledgersamples::difference(a, b); !difference.isEmpty())
@@ -82,8 +76,7 @@ private Q_SLOTS:
 void TestBooksCopy::uploadIntoEmptySharedBooks() {
     FRESH_DATABASE(database);
     Shop shop;
-    std::unique_ptr<SharedBooks> shared =
-        valueOf(SharedBooks::open(database.connection(), counterNamed(u"前台"_qs)));
+    std::unique_ptr<SharedBooks> shared = openCounter(database, u"前台"_qs);
     QList<int> steps;
     const BooksCopyOutcome outcome =
         valueOf(copyIntoEmptyBooks(*shop.books, *shared, [&](int done, int total) {
@@ -107,8 +100,7 @@ void TestBooksCopy::uploadIntoEmptySharedBooks() {
 void TestBooksCopy::mergeOnlyAsConfirmed() {
     FRESH_DATABASE(database);
     Shop shop;
-    std::unique_ptr<SharedBooks> shared =
-        valueOf(SharedBooks::open(database.connection(), counterNamed(u"前台"_qs)));
+    std::unique_ptr<SharedBooks> shared = openCounter(database, u"前台"_qs);
     const std::unique_ptr<LedgerSheet> other = sheetOf(20, record(1, u"服务器上的"_qs));
     addWithLedger(*shared, u"丁"_qs, other.get());
     addWithLedger(*shared, u"甲"_qs, other.get());
@@ -153,13 +145,11 @@ void TestBooksCopy::mergeOnlyAsConfirmed() {
 void TestBooksCopy::nothingCopiedWhenTheTargetChangedSinceThePlan() {
     FRESH_DATABASE(database);
     Shop shop;
-    std::unique_ptr<SharedBooks> shared =
-        valueOf(SharedBooks::open(database.connection(), counterNamed(u"前台"_qs)));
+    std::unique_ptr<SharedBooks> shared = openCounter(database, u"前台"_qs);
     addWithLedger(*shared, u"甲"_qs, nullptr);
     const BooksCopyPlan plan = valueOf(planBooksCopy(*shop.books, *shared));
     // Another counter saves 甲's ledger while the operator reads the plan.
-    std::unique_ptr<SharedBooks> back =
-        valueOf(SharedBooks::open(database.connection(), counterNamed(u"后台"_qs)));
+    std::unique_ptr<SharedBooks> back = openCounter(database, u"后台"_qs);
     {
         std::unique_ptr<HolderBook> book = back->book(u"甲"_qs);
         LedgerSheet sheet;
@@ -176,12 +166,10 @@ void TestBooksCopy::nothingCopiedWhenTheTargetChangedSinceThePlan() {
 void TestBooksCopy::failedUploadKeepsNothing() {
     FRESH_DATABASE(database);
     Shop shop;
-    std::unique_ptr<SharedBooks> shared =
-        valueOf(SharedBooks::open(database.connection(), counterNamed(u"前台"_qs)));
+    std::unique_ptr<SharedBooks> shared = openCounter(database, u"前台"_qs);
     addWithLedger(*shared, u"丙"_qs, nullptr);
     // 丙's ledger is open at another counter: the copy may not replace it.
-    std::unique_ptr<SharedBooks> back =
-        valueOf(SharedBooks::open(database.connection(), counterNamed(u"后台"_qs)));
+    std::unique_ptr<SharedBooks> back = openCounter(database, u"后台"_qs);
     std::unique_ptr<HolderBook> open = back->book(u"丙"_qs);
     LedgerSheet sheet;
     (void)valueOf(open->load(sheet));
@@ -201,8 +189,7 @@ void TestBooksCopy::failedUploadKeepsNothing() {
 void TestBooksCopy::cancelledUploadKeepsNothing() {
     FRESH_DATABASE(database);
     Shop shop;
-    std::unique_ptr<SharedBooks> shared =
-        valueOf(SharedBooks::open(database.connection(), counterNamed(u"前台"_qs)));
+    std::unique_ptr<SharedBooks> shared = openCounter(database, u"前台"_qs);
     const BooksCopyPlan plan = valueOf(planBooksCopy(*shop.books, *shared));
     const Result<BooksCopyReport> cancelled =
         copyBooks(*shop.books, *shared, plan, [](int done, int) { return done < 2; });
@@ -214,8 +201,7 @@ void TestBooksCopy::cancelledUploadKeepsNothing() {
 void TestBooksCopy::copyBackToLocalFiles() {
     FRESH_DATABASE(database);
     Shop shop;
-    std::unique_ptr<SharedBooks> shared =
-        valueOf(SharedBooks::open(database.connection(), counterNamed(u"前台"_qs)));
+    std::unique_ptr<SharedBooks> shared = openCounter(database, u"前台"_qs);
     QVERIFY(valueOf(copyIntoEmptyBooks(*shop.books, *shared)).copied);
 
     Books elsewhere(Kind::Local);

@@ -49,10 +49,6 @@ void addForBothStores(const char* name) {
         QTest::addRow("%s: %s", kindName(kind), name) << kind;
 }
 
-HolderList& holdersOf(BooksStore& store) {
-    return *valueOf(store.holders());
-}
-
 } // namespace
 
 class TestBooksStore : public QObject {

@@ -18,15 +18,6 @@ using namespace ledgersamples;
 
 namespace {
 
-HolderList& holdersOf(BooksStore& store) {
-    return *valueOf(store.holders());
-}
-
-std::unique_ptr<SharedBooks> openCounter(testdatabase::FreshDatabase& database,
-                                         const QString& counter) {
-    return valueOf(SharedBooks::open(database.connection(), counterNamed(counter)));
-}
-
 // Ends a counter's connection on the server, as a broken network or a restarted server does,
 // and waits until its server process is gone (and with it the locks it held).
 void endConnection(testdatabase::FreshDatabase& database, SharedBooks& counter) {
@@ -36,11 +27,19 @@ void endConnection(testdatabase::FreshDatabase& database, SharedBooks& counter) 
              QString());
 }
 
-std::unique_ptr<HolderBook> opened(BooksStore& store, const QString& holder, LedgerSheet& sheet) {
-    std::unique_ptr<HolderBook> book = store.book(holder);
-    (void)valueOf(book->load(sheet));
-    return book;
-}
+// Two counters on the books and the holder 张三, whose ledger the front counter has open.
+struct TwoCounters {
+    std::unique_ptr<SharedBooks> front;
+    std::unique_ptr<SharedBooks> back;
+    LedgerSheet frontSheet;
+    std::unique_ptr<HolderBook> frontBook;
+
+    explicit TwoCounters(testdatabase::FreshDatabase& database)
+        : front(openCounter(database, u"前台"_qs)), back(openCounter(database, u"后台"_qs)) {
+        must(holdersOf(*front).add(u"张三"_qs).status());
+        frontBook = opened(*front, u"张三"_qs, frontSheet);
+    }
+};
 
 QString savedRemark(BooksStore& store, const QString& holder) {
     LedgerSheet sheet;
@@ -164,15 +163,14 @@ void TestSharedBooks::otherCountersSeeChangesWithinASecond() {
 
 void TestSharedBooks::secondCounterGetsTheLedgerReadOnly() {
     FRESH_DATABASE(database);
-    std::unique_ptr<SharedBooks> front = openCounter(database, u"前台"_qs);
-    std::unique_ptr<SharedBooks> back = openCounter(database, u"后台"_qs);
-    QVERIFY(holdersOf(*front).add(u"张三"_qs));
-    LedgerSheet frontSheet;
-    std::unique_ptr<HolderBook> frontBook = opened(*front, u"张三"_qs, frontSheet);
+    TwoCounters counters(database);
+    SharedBooks& back = *counters.back;
+    LedgerSheet& frontSheet = counters.frontSheet;
+    std::unique_ptr<HolderBook>& frontBook = counters.frontBook;
     QCOMPARE(frontBook->access(), HolderBook::Access::Editing);
 
     LedgerSheet backSheet;
-    std::unique_ptr<HolderBook> backBook = opened(*back, u"张三"_qs, backSheet);
+    std::unique_ptr<HolderBook> backBook = opened(back, u"张三"_qs, backSheet);
     QCOMPARE(backBook->access(), HolderBook::Access::ReadOnly);
     QVERIFY(backBook->editor());
     QCOMPARE(backBook->editor()->counter, u"前台"_qs);
@@ -191,40 +189,38 @@ void TestSharedBooks::secondCounterGetsTheLedgerReadOnly() {
     frontBook->close();
     QTRY_COMPARE_WITH_TIMEOUT(changed.size(), 2, 1000);
     LedgerSheet again;
-    std::unique_ptr<HolderBook> nowFree = opened(*back, u"张三"_qs, again);
+    std::unique_ptr<HolderBook> nowFree = opened(back, u"张三"_qs, again);
     QCOMPARE(nowFree->access(), HolderBook::Access::Editing);
     QCOMPARE(again.cell(1, LedgerSheet::Serial), u"1"_qs);
 }
 
 void TestSharedBooks::leftoverEditorIsTakenOver() {
     FRESH_DATABASE(database);
-    std::unique_ptr<SharedBooks> front = openCounter(database, u"前台"_qs);
-    std::unique_ptr<SharedBooks> back = openCounter(database, u"后台"_qs);
-    QVERIFY(holdersOf(*front).add(u"张三"_qs));
-    LedgerSheet frontSheet;
-    std::unique_ptr<HolderBook> frontBook = opened(*front, u"张三"_qs, frontSheet);
+    TwoCounters counters(database);
+    SharedBooks& front = *counters.front;
+    SharedBooks& back = *counters.back;
+    std::unique_ptr<HolderBook>& frontBook = counters.frontBook;
     QCOMPARE(frontBook->access(), HolderBook::Access::Editing);
     // The front counter's connection ends (its computer crashed): its note stays behind.
-    endConnection(database, *front);
+    endConnection(database, front);
     LedgerSheet backSheet;
-    std::unique_ptr<HolderBook> backBook = opened(*back, u"张三"_qs, backSheet);
+    std::unique_ptr<HolderBook> backBook = opened(back, u"张三"_qs, backSheet);
     QCOMPARE(backBook->access(), HolderBook::Access::Editing);
     QCOMPARE(database.query(u"SELECT string_agg(counter, ',') FROM ledger_editors"_qs), u"后台"_qs);
 }
 
 void TestSharedBooks::saveRefusedWhenAnotherCounterSavedMeanwhile() {
     FRESH_DATABASE(database);
-    std::unique_ptr<SharedBooks> front = openCounter(database, u"前台"_qs);
-    std::unique_ptr<SharedBooks> back = openCounter(database, u"后台"_qs);
-    QVERIFY(holdersOf(*front).add(u"张三"_qs));
-    LedgerSheet frontSheet;
-    std::unique_ptr<HolderBook> frontBook = opened(*front, u"张三"_qs, frontSheet);
-    endConnection(database, *front);
+    TwoCounters counters(database);
+    SharedBooks& front = *counters.front;
+    SharedBooks& back = *counters.back;
+    std::unique_ptr<HolderBook>& frontBook = counters.frontBook;
+    endConnection(database, front);
     {
         // Meanwhile the back counter opens the ledger, saves and closes it.
         const std::unique_ptr<LedgerSheet> theirs = sheetOf(5, record(1, u"后台的"_qs, u"后台"_qs));
         LedgerSheet backSheet;
-        std::unique_ptr<HolderBook> backBook = opened(*back, u"张三"_qs, backSheet);
+        std::unique_ptr<HolderBook> backBook = opened(back, u"张三"_qs, backSheet);
         QCOMPARE(backBook->access(), HolderBook::Access::Editing);
         must(backBook->save(*theirs, QDateTime::currentDateTime()));
     }
@@ -239,15 +235,15 @@ void TestSharedBooks::saveRefusedWhenAnotherCounterSavedMeanwhile() {
 
 void TestSharedBooks::lockLostWhileAwayMakesTheLedgerReadOnly() {
     FRESH_DATABASE(database);
-    std::unique_ptr<SharedBooks> front = openCounter(database, u"前台"_qs);
-    std::unique_ptr<SharedBooks> back = openCounter(database, u"后台"_qs);
-    QVERIFY(holdersOf(*front).add(u"张三"_qs));
-    LedgerSheet frontSheet;
-    std::unique_ptr<HolderBook> frontBook = opened(*front, u"张三"_qs, frontSheet);
+    TwoCounters counters(database);
+    SharedBooks& front = *counters.front;
+    SharedBooks& back = *counters.back;
+    LedgerSheet& frontSheet = counters.frontSheet;
+    std::unique_ptr<HolderBook>& frontBook = counters.frontBook;
     QSignalSpy accessChanged(frontBook.get(), &HolderBook::accessChanged);
-    endConnection(database, *front);
+    endConnection(database, front);
     LedgerSheet backSheet;
-    std::unique_ptr<HolderBook> backBook = opened(*back, u"张三"_qs, backSheet);
+    std::unique_ptr<HolderBook> backBook = opened(back, u"张三"_qs, backSheet);
     QCOMPARE(backBook->access(), HolderBook::Access::Editing);
 
     frontSheet.setCell(1, LedgerSheet::Remark, u"前台打的字"_qs);
@@ -264,29 +260,26 @@ void TestSharedBooks::lockLostWhileAwayMakesTheLedgerReadOnly() {
 
 void TestSharedBooks::lockTakenAgainAfterTheConnectionCameBack() {
     FRESH_DATABASE(database);
-    std::unique_ptr<SharedBooks> front = openCounter(database, u"前台"_qs);
-    std::unique_ptr<SharedBooks> back = openCounter(database, u"后台"_qs);
-    QVERIFY(holdersOf(*front).add(u"张三"_qs));
-    LedgerSheet frontSheet;
-    std::unique_ptr<HolderBook> frontBook = opened(*front, u"张三"_qs, frontSheet);
-    endConnection(database, *front);
+    TwoCounters counters(database);
+    SharedBooks& front = *counters.front;
+    SharedBooks& back = *counters.back;
+    std::unique_ptr<HolderBook>& frontBook = counters.frontBook;
+    endConnection(database, front);
     const std::unique_ptr<LedgerSheet> ours = sheetOf(5, record(1, u"前台的"_qs, u"前台"_qs));
     must(frontBook->save(*ours, QDateTime::currentDateTime()));
     QCOMPARE(frontBook->access(), HolderBook::Access::Editing);
     LedgerSheet backSheet;
-    std::unique_ptr<HolderBook> backBook = opened(*back, u"张三"_qs, backSheet);
+    std::unique_ptr<HolderBook> backBook = opened(back, u"张三"_qs, backSheet);
     QCOMPARE(backBook->access(), HolderBook::Access::ReadOnly);
     QCOMPARE(backSheet.cell(1, LedgerSheet::Remark), u"前台"_qs);
 }
 
 void TestSharedBooks::openLedgerKeepsItsHolder() {
     FRESH_DATABASE(database);
-    std::unique_ptr<SharedBooks> front = openCounter(database, u"前台"_qs);
-    std::unique_ptr<SharedBooks> back = openCounter(database, u"后台"_qs);
-    QVERIFY(holdersOf(*front).add(u"张三"_qs));
-    LedgerSheet frontSheet;
-    std::unique_ptr<HolderBook> frontBook = opened(*front, u"张三"_qs, frontSheet);
-    HolderList& backList = holdersOf(*back);
+    TwoCounters counters(database);
+    SharedBooks& back = *counters.back;
+    std::unique_ptr<HolderBook>& frontBook = counters.frontBook;
+    HolderList& backList = holdersOf(back);
     // A holder whose ledger is open elsewhere is not deleted from under it …
     const UserChange removed = backList.remove(0);
     QCOMPARE(removed.refusal(), UserChange::Refusal::Failed);
@@ -297,7 +290,7 @@ void TestSharedBooks::openLedgerKeepsItsHolder() {
     const std::unique_ptr<LedgerSheet> ours = sheetOf(5, record(1, u"货"_qs, u"改名后保存"_qs));
     must(frontBook->save(*ours, QDateTime::currentDateTime()));
     frontBook->close();
-    QCOMPARE(savedRemark(*back, u"张三丰"_qs), u"改名后保存"_qs);
+    QCOMPARE(savedRemark(back, u"张三丰"_qs), u"改名后保存"_qs);
     QVERIFY(backList.remove(0));
 }
 

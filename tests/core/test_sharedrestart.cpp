@@ -14,6 +14,7 @@
 
 using namespace vellumar;
 using namespace ledgersamples;
+using namespace storefixture;
 
 namespace {
 
@@ -53,10 +54,6 @@ private:
     QString m_failure;
 };
 
-HolderList& holdersOf(BooksStore& store) {
-    return *valueOf(store.holders());
-}
-
 } // namespace
 
 class TestSharedRestart : public QObject {
@@ -85,7 +82,7 @@ void TestSharedRestart::cleanupTestCase() {
 
 void TestSharedRestart::failuresNameTheServerAndWorkGoesOnAfter() {
     std::unique_ptr<SharedBooks> front =
-        valueOf(SharedBooks::open(m_server->connection(), storefixture::counterNamed(u"前台"_qs)));
+        valueOf(SharedBooks::open(m_server->connection(), counterNamed(u"前台"_qs)));
     HolderList& list = holdersOf(*front);
     QVERIFY(list.add(u"甲"_qs));
     LedgerSheet opened;
@@ -118,7 +115,7 @@ void TestSharedRestart::failuresNameTheServerAndWorkGoesOnAfter() {
     QCOMPARE(book->access(), HolderBook::Access::Editing);
     QVERIFY(list.add(u"乙"_qs));
     std::unique_ptr<SharedBooks> back =
-        valueOf(SharedBooks::open(m_server->connection(), storefixture::counterNamed(u"后台"_qs)));
+        valueOf(SharedBooks::open(m_server->connection(), counterNamed(u"后台"_qs)));
     LedgerSheet seen;
     std::unique_ptr<HolderBook> backBook = back->book(u"甲"_qs);
     (void)valueOf(backBook->load(seen));
@@ -129,9 +126,9 @@ void TestSharedRestart::failuresNameTheServerAndWorkGoesOnAfter() {
 
 void TestSharedRestart::countersConnectAgainByThemselves() {
     std::unique_ptr<SharedBooks> front =
-        valueOf(SharedBooks::open(m_server->connection(), storefixture::counterNamed(u"前台"_qs)));
+        valueOf(SharedBooks::open(m_server->connection(), counterNamed(u"前台"_qs)));
     std::unique_ptr<SharedBooks> back =
-        valueOf(SharedBooks::open(m_server->connection(), storefixture::counterNamed(u"后台"_qs)));
+        valueOf(SharedBooks::open(m_server->connection(), counterNamed(u"后台"_qs)));
     for (SharedBooks* books : {front.get(), back.get()})
         books->link().setRetryInterval(200);
     HolderList& backList = holdersOf(*back);
@@ -148,7 +145,7 @@ void TestSharedRestart::countersConnectAgainByThemselves() {
     // Neither counter does anything: both connect again, and the front one takes its ledger.
     QTRY_VERIFY_WITH_TIMEOUT(front->link().isConnected() && back->link().isConnected(), 15000);
     std::unique_ptr<SharedBooks> third =
-        valueOf(SharedBooks::open(m_server->connection(), storefixture::counterNamed(u"第三"_qs)));
+        valueOf(SharedBooks::open(m_server->connection(), counterNamed(u"第三"_qs)));
     std::unique_ptr<HolderBook> thirdBook = third->book(u"甲"_qs);
     (void)valueOf(thirdBook->load(sheet));
     QCOMPARE(thirdBook->access(), HolderBook::Access::ReadOnly);
