@@ -211,7 +211,29 @@ Result<Reader> Reader::start(qsizetype rowCount, const LedgerFile::MemoryProbe& 
     }
 }
 
-Reader::Reader(qsizetype rowCount) : m_rows(static_cast<size_t>(rowCount)) {}
+struct Reader::TextBlocks {
+    static constexpr qsizetype BlockCharacters = qsizetype(1) << 20;
+    std::vector<std::unique_ptr<char16_t[]>> blocks;
+    char16_t* next = nullptr;
+    qsizetype room = 0;
+
+    // Room for that many characters that stays where it is.
+    char16_t* place(qsizetype length) {
+        if (length > room) {
+            room = std::max(length, BlockCharacters);
+            blocks.push_back(std::make_unique_for_overwrite<char16_t[]>(static_cast<size_t>(room)));
+            next = blocks.back().get();
+        }
+        char16_t* const at = next;
+        next += length;
+        room -= length;
+        return at;
+    }
+};
+
+Reader::Reader(qsizetype rowCount)
+    : m_rows(static_cast<size_t>(rowCount)), m_text(std::make_shared<TextBlocks>()),
+      m_seen(static_cast<size_t>(rowCount)) {}
 
 Status Reader::feed(QByteArrayView data) {
     if (m_done)
@@ -312,12 +334,11 @@ Result<qsizetype> Reader::parse(QByteArrayView data) {
 
 Status Reader::takeRow(QByteArrayView data, int rowNumber, const qsizetype (&cellAt)[8],
                        const qsizetype (&cellSize)[8]) {
-    if (rowNumber <= m_lastRow || rowNumber >= static_cast<qint64>(m_rows.size()))
-        return damaged(QStringLiteral("row %1 after row %2 of %3")
-                           .arg(rowNumber)
-                           .arg(m_lastRow)
-                           .arg(m_rows.size()));
-    m_lastRow = rowNumber;
+    if (rowNumber < 0 || rowNumber >= static_cast<qint64>(m_rows.size()))
+        return damaged(QStringLiteral("row %1 of %2").arg(rowNumber).arg(m_rows.size()));
+    if (m_seen[static_cast<size_t>(rowNumber)])
+        return damaged(QStringLiteral("row %1 twice").arg(rowNumber));
+    m_seen[static_cast<size_t>(rowNumber)] = true;
     qsizetype length = 0;
     qsizetype rowBytes = 0;
     for (int column = 0; column < CellCount; ++column) {
@@ -352,15 +373,17 @@ Status Reader::takeRow(QByteArrayView data, int rowNumber, const qsizetype (&cel
     }
     if (decoder.hasError() || out - start != length)
         return damaged(QStringLiteral("text that is not UTF-8"));
-    QString joined(start, length);
-    m_rows[static_cast<size_t>(rowNumber)] = LedgerSheet::Row(std::move(joined), ends);
+    char16_t* const kept = m_text->place(length);
+    std::memcpy(kept, start, static_cast<size_t>(length) * sizeof(char16_t));
+    m_rows[static_cast<size_t>(rowNumber)] =
+        LedgerSheet::Row(QString::fromRawData(reinterpret_cast<const QChar*>(kept), length), ends);
     return Status();
 }
 
-Result<std::vector<LedgerSheet::Row>> Reader::finish() {
+Result<Reader::Rows> Reader::finish() {
     if (!m_done || !m_pending.isEmpty())
         return damaged(QStringLiteral("the data ended early"));
-    return std::move(m_rows);
+    return Rows{std::move(m_rows), std::move(m_text)};
 }
 
 } // namespace vellumar::LedgerCopy

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -50,10 +51,11 @@ Status write(std::optional<Stored> stored, const LedgerSheet& sheet,
 using Fingerprint = std::array<std::uint8_t, 16>;
 std::vector<Fingerprint> fingerprints(const std::vector<LedgerSheet::Row>& rows);
 
-// Reads what COPY (SELECT row_number, cells… ORDER BY row_number) TO STDOUT (FORMAT binary)
-// sends, in pieces of any size. Nothing the server sends is trusted: every length is checked
-// against what is there and what a cell may hold, every row number against the row count,
-// and the rows must come in order.
+// Reads what COPY (SELECT row_number, cells…) TO STDOUT (FORMAT binary) sends, in pieces of
+// any size and its rows in any order (sorting a million rows would cost the server more than
+// reading them). Nothing the server sends is trusted: every length is checked against what is
+// there and what a cell may hold, every row number against the row count, and no row may come
+// twice.
 class Reader {
 public:
     // rowCount comes from the holder's record and has been checked against the ceiling.
@@ -61,8 +63,15 @@ public:
     start(qsizetype rowCount, const LedgerFile::MemoryProbe& memory = LedgerFile::availableMemory);
 
     Status feed(QByteArrayView data);
+
+    // The rows read, and the memory their text lives in: it must be kept as long as the rows
+    // (LedgerSheet::replaceRows keeps it).
+    struct Rows {
+        std::vector<LedgerSheet::Row> rows;
+        LedgerSheet::BorrowedText text;
+    };
     // The sheet's rows, once the end of the data has come.
-    Result<std::vector<LedgerSheet::Row>> finish();
+    Result<Rows> finish();
 
 private:
     explicit Reader(qsizetype rowCount);
@@ -76,9 +85,12 @@ private:
     // The bytes m_pending must have before another look can take a step.
     qsizetype m_needed = 0;
     QString m_scratch;
+    // The rows' text, in large blocks rather than one allocation a row.
+    struct TextBlocks;
+    std::shared_ptr<TextBlocks> m_text;
     bool m_headerRead = false;
     bool m_done = false;
-    qint64 m_lastRow = -1;
+    std::vector<bool> m_seen;
     qint64 m_bytes = 0;
 };
 

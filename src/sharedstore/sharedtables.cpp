@@ -184,23 +184,23 @@ Status readLedger(PgConnection& connection, qint64 id, const LedgerState& state,
                             LedgerCopy::CellColumns +
                             QByteArrayLiteral(" FROM ledger_rows WHERE holder_id = ") + number(id) +
                             QByteArrayLiteral(" AND layout = ") + number(state.layout) +
-                            QByteArrayLiteral(" ORDER BY row_number) TO STDOUT (FORMAT binary)");
+                            QByteArrayLiteral(") TO STDOUT (FORMAT binary)");
     if (Status read = connection.copyOut(copy.constData(),
                                          [&](QByteArrayView data) { return reader->feed(data); });
         !read)
         return read;
-    Result<std::vector<LedgerSheet::Row>> loaded = reader->finish();
+    Result<LedgerCopy::Reader::Rows> loaded = reader->finish();
     if (!loaded)
         return loaded.status();
-    LedgerSheet scratch(0);
-    scratch.replaceRows(std::move(loaded).value());
+    // What the server holds, before the titles go in.
     std::vector<LedgerCopy::Fingerprint> prints;
     if (fingerprints)
-        prints = LedgerCopy::fingerprints(scratch.rows());
-    if (const Result<bool> titled = LedgerRecords::placeTitles(scratch); !titled)
+        prints = LedgerCopy::fingerprints(loaded->rows);
+    sheet.replaceRows(std::move(loaded->rows), std::move(loaded->text));
+    if (const Result<bool> titled = LedgerRecords::placeTitles(sheet); !titled) {
+        sheet.replaceRows(std::vector<LedgerSheet::Row>(LedgerSheet::InitialRowCount));
         return titled.status();
-    std::vector<LedgerSheet::Row> titled(scratch.rows());
-    sheet.replaceRows(std::move(titled));
+    }
     if (fingerprints)
         *fingerprints = std::move(prints);
     return Status();

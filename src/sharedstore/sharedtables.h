@@ -80,7 +80,7 @@ Result<std::optional<LedgerState>> ledgerState(PgConnection& connection, qint64 
 // Reads the rows of the ledger in that state (which has rows) into the sheet and puts the
 // titles in; call inside a snapshot transaction together with ledgerState(). The
 // fingerprints, when asked for, are those of the rows as the server holds them. On failure
-// the sheet is as it was.
+// the sheet is as it was, or (a ledger with no room for its titles) holds empty rows only.
 Status readLedger(PgConnection& connection, qint64 id, const LedgerState& state, LedgerSheet& sheet,
                   std::vector<LedgerCopy::Fingerprint>* fingerprints = nullptr);
 
