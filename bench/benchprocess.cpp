@@ -26,7 +26,7 @@ Measured runChild(const QStringList& arguments) {
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(), arguments);
     Measured measured;
-    if (!child.waitForFinished(600000) || child.exitCode() != 0)
+    if (!child.waitForFinished(1800000) || child.exitCode() != 0)
         return measured;
     const QString output = QString::fromUtf8(child.readAllStandardOutput());
     for (const QString& line : output.split(u'\n')) {
@@ -52,6 +52,10 @@ Measured runMedian(const QStringList& arguments, int runs) {
     std::sort(all.begin(), all.end(),
               [](const Measured& a, const Measured& b) { return a.seconds < b.seconds; });
     return all[all.size() / 2];
+}
+
+QString ms(double seconds) {
+    return QString::number(seconds * 1000, 'f', seconds < 0.01 ? 2 : 0) + QStringLiteral(" ms");
 }
 
 } // namespace vellumar::bench

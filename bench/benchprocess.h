@@ -26,6 +26,8 @@ struct Measured {
 Measured runChild(const QStringList& arguments);
 // The median of a few runs, so one hiccup of the machine does not decide.
 Measured runMedian(const QStringList& arguments, int runs);
+// "12 ms", with two decimals below 10 ms.
+QString ms(double seconds);
 
 // A host that answers every question with OK (or its cancel button), lets every long piece of
 // work run to its end and reports what it was told on stderr.

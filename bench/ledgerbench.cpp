@@ -298,9 +298,7 @@ Measured runMedian(const QString& kind, const QString& file, int runs) {
     return bench::runMedian({QStringLiteral("measure"), kind, file}, runs);
 }
 
-QString ms(double seconds) {
-    return QString::number(seconds * 1000, 'f', seconds < 0.01 ? 2 : 0) + QStringLiteral(" ms");
-}
+using bench::ms;
 
 int runAll(const QString& directory, const QList<int>& sizes, int runs) {
     if (const int generated = generate(directory, sizes); generated != 0)

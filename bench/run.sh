@@ -12,6 +12,13 @@ data=${1:-/tmp/vellumar-bench}
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELLUMAR_BUILD_TESTS=OFF \
     >/dev/null
-cmake --build "$build" -j2 --target ledger_bench
+cmake --build "$build" -j2 --target ledger_bench shared_bench
 QT_QPA_PLATFORM=offscreen "$build/bench/ledger_bench" run "$data" "$@"
 QT_QPA_PLATFORM=offscreen "$build/bench/ledger_bench" hostile "$data/hostile"
+
+# The shared books against a PostgreSQL server of the benchmark's own (flushing to disk as a
+# shop's server does), stopped again however the run ends.
+server=/tmp/vellumar-bench-pg-$$
+trap 'sh "$root/scripts/pg-test-server.sh" stop "$server"' EXIT
+connection=$(sh "$root/scripts/pg-test-server.sh" start "$server")
+"$build/bench/shared_bench" run "$connection"

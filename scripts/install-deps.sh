@@ -10,6 +10,7 @@ PACKAGES="
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev
     libsqlite3-dev libsodium-dev
     libxlsxwriter-dev
+    libpq-dev
     fonts-noto-cjk fonts-arphic-ukai fonts-dejavu-core
     xdg-utils xvfb xauth
 "
@@ -19,6 +20,8 @@ if [ "${1:-}" = "test" ]; then
     PACKAGES="$PACKAGES dpkg-dev desktop-file-utils appstream lintian file"
     # The exports and statements are read back by other programs: openpyxl and pdftotext.
     PACKAGES="$PACKAGES python3-openpyxl poppler-utils"
+    # The shared books' tests and benchmark run a PostgreSQL server of their own.
+    PACKAGES="$PACKAGES postgresql"
 fi
 
 # Comma-decimal locales that the conversion tests run under as well.

@@ -18,6 +18,11 @@ public:
     // Stores the new password (hashed; the empty text clears it).
     Status change(const QString& newPassword);
 
+    // The stored text itself (a hash, or empty when no password is set), for copying the
+    // password to other books without knowing it.
+    Result<QString> storedHash() const;
+    Status storeHash(const QString& hash);
+
 private:
     RecordTable& m_table;
 };
