@@ -34,6 +34,7 @@ private:
     void beginRowRemoval(int first, int count);
     void endRowRemoval();
     void beginRowInsert(int row);
+    void beginRowsInsert(int first, int count);
     void endRowInsert();
 
     LedgerSheet& m_sheet;

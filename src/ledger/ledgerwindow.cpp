@@ -10,6 +10,7 @@
 #include "ledger/recorddialog.h"
 #include "ledger/sidepicture.h"
 #include "ledger/totaldialog.h"
+#include "safety/ledgersafetynet.h"
 #include "ui_ledgerwindow.h"
 #include "utilities/aboutwindow.h"
 
@@ -60,19 +61,21 @@ LedgerWindow::LedgerWindow(Services services, QString userName, QWidget* parent)
 
     m_factories = programDialogs();
     connectCommands();
+    m_ledger.trackEdits(&m_edits);
+    m_safetyNet = new LedgerSafetyNet(m_services, *this, *m_ui->menuEdit);
     view->setFocus();
 }
 
 LedgerWindow::DialogFactories LedgerWindow::programDialogs() {
     return {
         [](LedgerWindow& window) -> QWidget* {
-            return new AddRecordDialog(window.m_services, window.m_sheet);
+            return new AddRecordDialog(window.m_services, window.m_edits);
         },
         [](LedgerWindow& window) -> QWidget* {
             const int row = window.currentRow();
             if (!EditRecordDialog::canEdit(window.m_sheet, row))
                 return nullptr;
-            return new EditRecordDialog(window.m_services, window.m_sheet, row);
+            return new EditRecordDialog(window.m_services, window.m_edits, row);
         },
         [](LedgerWindow& window) -> QWidget* {
             return new TotalDialog(window.m_services, window.m_sheet);
@@ -128,6 +131,7 @@ void LedgerWindow::created() {
     m_ui->标签1->setText(caption);
     loadLedger();
     applyLayout();
+    m_safetyNet->ledgerLoaded();
 }
 
 void LedgerWindow::loadLedger() {
@@ -208,7 +212,7 @@ void LedgerWindow::openFile() {
     Status loaded;
     {
         WaitCursor wait;
-        loaded = LedgerFile::load(*chosen, m_sheet);
+        loaded = m_edits.openFile(*chosen);
     }
     if (!loaded)
         m_services.host.reportFailure(loaded,
@@ -218,9 +222,13 @@ void LedgerWindow::openFile() {
 }
 
 void LedgerWindow::save() {
-    if (saveOrReport())
-        m_services.host.messageBox(QStringLiteral("文件已保存！"), MessageFlags::IconWarning,
-                                   noticeTitle());
+    if (!saveOrReport())
+        return;
+    m_services.host.messageBox(QStringLiteral("文件已保存！"), MessageFlags::IconWarning,
+                               noticeTitle());
+    if (const Status& tidied = m_ledger.tidiedUp(); !tidied)
+        m_services.host.reportFailure(tidied, QStringLiteral("账目已经保存，但是"),
+                                      MessageFlags::IconWarning, noticeTitle());
 }
 
 void LedgerWindow::closeLedger() {
@@ -255,7 +263,7 @@ void LedgerWindow::deleteRecords() {
                                    noticeTitle()) != MessageAnswer::Yes)
         return;
     // Serial numbers stay as they are; the file is written only by a save.
-    m_sheet.removeRows(LedgerModel::sheetRow(top), bottom - top + 1);
+    m_edits.deleteRows(LedgerModel::sheetRow(top), bottom - top + 1);
 }
 
 void LedgerWindow::openFrom(const Factory& factory) {

@@ -24,7 +24,7 @@ namespace {
 // just before and just after each call (take a copy of the disk, make the table refuse).
 class WatchedFileSystem final : public FileSystem {
 public:
-    enum class Operation { Kind, Rename, Remove, Copy };
+    enum class Operation { Kind, Rename, Remove, Copy, Link, MakeFolder, RemoveFolder, List };
     struct Call {
         Operation operation;
         int number; // 1 for the first call of this operation, 2 for the second …
@@ -48,6 +48,19 @@ public:
     Status copy(const QString& from, const QString& to) override {
         return watched<Status>(Operation::Copy, from, [&] { return m_real.copy(from, to); });
     }
+    Status link(const QString& from, const QString& to) override {
+        return watched<Status>(Operation::Link, from, [&] { return m_real.link(from, to); });
+    }
+    Status makeFolder(const QString& path) override {
+        return watched<Status>(Operation::MakeFolder, path,
+                               [&] { return m_real.makeFolder(path); });
+    }
+    Status removeFolder(const QString& path) override {
+        return watched<Status>(Operation::RemoveFolder, path,
+                               [&] { return m_real.removeFolder(path); });
+    }
+    // Reading a folder changes nothing, so it is no moment a crash could matter at.
+    Result<QStringList> list(const QString& folder) const override { return m_real.list(folder); }
 
 private:
     template <typename Answer>
@@ -65,7 +78,7 @@ private:
     }
 
     LocalFileSystem m_real;
-    mutable int m_counts[4] = {0, 0, 0, 0};
+    mutable int m_counts[8] = {};
 };
 
 using Operation = WatchedFileSystem::Operation;
