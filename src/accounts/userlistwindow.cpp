@@ -196,7 +196,7 @@ void UserListWindow::deleteUser() {
         MessageAnswer::Ok)
         return;
     // The list follows the directory: it loses the user only if the directory did.
-    reportUserChange(m_services.host, m_directory->remove(*position));
+    reportUserChange(m_services.host, m_directory->remove(*position, m_services.host.now()));
 }
 
 void UserListWindow::confirmSave() {

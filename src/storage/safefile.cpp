@@ -103,7 +103,8 @@ Status SafeFileWriter::open() {
     }
 
     // A short name of its own, so a target name near the length limit still gets one.
-    QByteArray name = encoded(QFileInfo(m_target).absolutePath()) + "/.vellumar-XXXXXX";
+    QByteArray name = encoded(QFileInfo(m_target).absolutePath() + u'/' + TemporaryPrefix +
+                              QStringLiteral("XXXXXX"));
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0)
         return fileFailure(FileAction::Write, m_target, errno);

@@ -23,6 +23,9 @@ public:
         CreateNew, // the file must not exist yet; an existing one is never replaced
     };
 
+    // How the temporary files begin (hidden, beside the target); a crash may leave one behind.
+    static constexpr QStringView TemporaryPrefix = u".vellumar-";
+
     explicit SafeFileWriter(QString target, Mode mode = Mode::Replace);
     ~SafeFileWriter(); // an unfinished write is thrown away; the target stays as it was
     SafeFileWriter(const SafeFileWriter&) = delete;

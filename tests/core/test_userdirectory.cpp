@@ -87,12 +87,6 @@ QByteArray ledgerOf(const QString& owner) {
     return "ledger of " + owner.toUtf8();
 }
 
-// The files part of a description.
-QString filesOf(const QString& description) {
-    return description.section(QStringLiteral("; files: "), 1)
-        .section(QStringLiteral("; notes"), 0, 0);
-}
-
 // "甲" for a ledger file of 甲 holding 甲's records; "丁=乙" for 丁.z holding 乙's; "丁/" for a
 // folder named 丁.z.
 QStringList ledgerFiles(const QStringList& entries) {
@@ -301,7 +295,15 @@ void TestUserDirectory::changes() {
 
     QCOMPARE(int(change.refusal()), refusal);
     QVERIFY2(change.status().message().startsWith(message), qPrintable(change.status().message()));
-    QCOMPARE(describeDisk(books.paths), describe(usersAfter, ledgerFiles(ledgersAfter)));
+    // A deleted user waits in the recycle bin, with the ledger they had.
+    QStringList binAfter;
+    if (operation == u"remove" && change.ok()) {
+        const QString gone = QStringList{u"甲"_qs, u"乙"_qs, u"丙"_qs}[position];
+        binAfter.append(
+            binEntry(gone, ledgers.contains(gone) ? QString::fromUtf8(ledgerOf(gone)) : QString()));
+    }
+    QCOMPARE(describeDisk(books.paths),
+             describe(usersAfter, ledgerFiles(ledgersAfter), 0, binAfter));
     // What the directory shows is what the table holds, and it says which user changed.
     QCOMPARE(directory->users(), usersAfter);
     const bool changed =
@@ -337,7 +339,9 @@ void TestUserDirectory::namesLeadingOutOfTheFolderTouchNoFile() {
     const std::unique_ptr<UserDirectory> directory = books.open();
     QVERIFY(apply(*directory, operation, 0, QStringLiteral("新名")).ok());
     QCOMPARE(directory->users(), usersAfter);
-    QCOMPARE(describeDisk(books.paths), describe(usersAfter, {}));
+    const QStringList binAfter =
+        operation == u"remove" ? QStringList{binEntry(u"../keep"_qs)} : QStringList();
+    QCOMPARE(describeDisk(books.paths), describe(usersAfter, {}, 0, binAfter));
     QFile file(outside);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("not a ledger"));
@@ -363,17 +367,17 @@ void TestUserDirectory::failedStepLeavesBeforeOrAfter_data() {
         << "rename" << QStringList{QStringLiteral("Kind 2")} << 0 << "用户名没有修改。" << false
         << false;
 
-    QTest::newRow("delete: the ledger cannot be deleted")
+    QTest::newRow("delete: the ledger cannot be moved")
         << "remove" << QStringList{QStringLiteral("Rename 1")} << 0
-        << "用户“乙”没有删除，因为其账本文件无法删除" << false << false;
+        << "用户“乙”没有删除，因为其账本文件无法移到回收站" << false << false;
     QTest::newRow("delete: the table refuses")
         << "remove" << QStringList() << 1 << "用户“乙”没有删除。" << false << false;
     QTest::newRow("delete: the table refuses, the ledger cannot go back")
         << "remove" << QStringList{QStringLiteral("Rename 2")} << 1 << "程序下次启动时会把它放回去"
         << false << false;
-    QTest::newRow("delete: the ledger set aside stays")
-        << "remove" << QStringList{QStringLiteral("Remove 1")} << 0
-        << "用户“乙”已经删除，但其账本文件没能删掉" << true << true;
+    QTest::newRow("delete: the recycle bin cannot be made")
+        << "remove" << QStringList{QStringLiteral("MakeFolder 1")} << 0 << "用户“乙”没有删除。"
+        << false << false;
     QTest::newRow("delete: the ledger cannot be looked at")
         << "remove" << QStringList{QStringLiteral("Kind 1")} << 0 << "用户“乙”没有删除。" << false
         << false;
@@ -393,11 +397,14 @@ void TestUserDirectory::failedStepLeavesBeforeOrAfter() {
     const QString after =
         rename ? describe({QStringLiteral("甲"), QStringLiteral("丁")},
                           ledgerFiles({QStringLiteral("甲"), QStringLiteral("丁=乙")}))
-               : describe({QStringLiteral("甲")}, ledgerFiles({QStringLiteral("甲")}));
+               : describe({QStringLiteral("甲")}, ledgerFiles({QStringLiteral("甲")}), 0,
+                          {binEntry(u"乙"_qs, QString::fromUtf8(ledgerOf(u"乙"_qs)))});
 
     const std::unique_ptr<UserDirectory> directory = books.open();
-    const QStringList names = {QStringLiteral("Kind"), QStringLiteral("Rename"),
-                               QStringLiteral("Remove"), QStringLiteral("Copy")};
+    const QStringList names = {QStringLiteral("Kind"),         QStringLiteral("Rename"),
+                               QStringLiteral("Remove"),       QStringLiteral("Copy"),
+                               QStringLiteral("Link"),         QStringLiteral("MakeFolder"),
+                               QStringLiteral("RemoveFolder"), QStringLiteral("List")};
     books.files.failure = [&](const WatchedFileSystem::Call& call) {
         const QString which =
             names[static_cast<int>(call.operation)] + u' ' + QString::number(call.number);
@@ -437,7 +444,8 @@ void TestUserDirectory::crashBetweenStepsIsSettled_data() {
     QTest::newRow("add") << "add" << false << QString();
     QTest::newRow("rename with a ledger") << "rename" << true << "after Rename 1";
     QTest::newRow("rename without a ledger") << "rename" << false << QString();
-    QTest::newRow("delete with a ledger") << "remove" << true << "before Remove 1";
+    // A delete is done by its last step, the record's deletion: every moment before is undone.
+    QTest::newRow("delete with a ledger") << "remove" << true << QString();
     QTest::newRow("delete without a ledger") << "remove" << false << QString();
 }
 
@@ -454,8 +462,10 @@ void TestUserDirectory::crashBetweenStepsIsSettled() {
 
     QTemporaryDir copies;
     QStringList moments;
-    const QStringList names = {QStringLiteral("Kind"), QStringLiteral("Rename"),
-                               QStringLiteral("Remove"), QStringLiteral("Copy")};
+    const QStringList names = {QStringLiteral("Kind"),         QStringLiteral("Rename"),
+                               QStringLiteral("Remove"),       QStringLiteral("Copy"),
+                               QStringLiteral("Link"),         QStringLiteral("MakeFolder"),
+                               QStringLiteral("RemoveFolder"), QStringLiteral("List")};
     const auto copyAt = [&](const QString& when, const WatchedFileSystem::Call& call) {
         const QString moment = when + u' ' + names[static_cast<int>(call.operation)] + u' ' +
                                QString::number(call.number);
@@ -526,14 +536,16 @@ void TestUserDirectory::crashWithBothFilesThereKeepsBoth() {
         QVERIFY(again.open(QIODevice::WriteOnly));
         again.write("saved again");
     }
-    const QString files = filesOf(describeDisk(paths));
+    QString whole = describeDisk(paths);
+    QVERIFY(whole.contains(u"; notes: 1"_qs));
     WatchedFileSystem real;
     const std::unique_ptr<UserDirectory> settled = valueOf(UserDirectory::open(paths, real));
     QCOMPARE(settled->users(), users);
     QCOMPARE(settled->warnings().size(), 1);
     QVERIFY2(settled->warnings().first().message().contains(warning),
              qPrintable(settled->warnings().first().message()));
-    QCOMPARE(describeDisk(paths), describe(users, {}) + files);
+    // Every file stays where it was; only the note is gone.
+    QCOMPARE(describeDisk(paths), whole.remove(u"; notes: 1"_qs));
 }
 
 void TestUserDirectory::tableChangedElsewhereIsNoticed() {
@@ -549,12 +561,13 @@ void TestUserDirectory::tableChangedElsewhereIsNoticed() {
     QVERIFY(change.status().message().contains(QStringLiteral("已重新读取")));
     QCOMPARE(reloaded.size(), 1);
     QCOMPARE(second->users(), QStringList{QStringLiteral("乙")});
+    const QStringList bin = {binEntry(u"甲"_qs)};
     QCOMPARE(describeDisk(books.paths),
-             describe({QStringLiteral("乙")}, ledgerFiles({QStringLiteral("乙")})));
+             describe({QStringLiteral("乙")}, ledgerFiles({QStringLiteral("乙")}), 0, bin));
     // Now that it shows the table again, the same user can be renamed.
     QVERIFY(second->rename(0, QStringLiteral("丙")).ok());
     QCOMPARE(describeDisk(books.paths),
-             describe({QStringLiteral("丙")}, ledgerFiles({QStringLiteral("丙=乙")})));
+             describe({QStringLiteral("丙")}, ledgerFiles({QStringLiteral("丙=乙")}), 0, bin));
 }
 
 void TestUserDirectory::unreadableTableRefusesEveryChange() {

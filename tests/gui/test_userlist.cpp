@@ -178,6 +178,14 @@ void TestUserList::deleteUser() {
     QCOMPARE(listNames(window), remaining);
     QCOMPARE(tableNames(fixture.paths), remaining);
     QVERIFY(!QFile::exists(ledgerPath(fixture.paths, users[position])));
+    // The ledger waits in the recycle bin, as it was.
+    const RecycleBin::Listing bin = valueOf(window->directory()->recycleBin().holders());
+    QCOMPARE(bin.holders.size(), 1);
+    QCOMPARE(bin.holders.first().name, users[position]);
+    QCOMPARE(bin.holders.first().position, position);
+    QFile kept(window->directory()->recycleBin().ledgerOf(bin.holders.first().id));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), "ledger of " + users[position].toUtf8());
     for (const QString& user : remaining)
         QCOMPARE(ledgerContent(fixture.paths, user), "ledger of " + user.toUtf8());
     QVERIFY(!window->selectedUserName());
@@ -246,7 +254,7 @@ void TestUserList::deleteTouchesNoFileOutsideTheLedgers() {
 void TestUserList::protectedLedgerKeepsItsUser_data() {
     QTest::addColumn<bool>("rename");
     QTest::addColumn<QString>("message");
-    QTest::newRow("delete") << false << "用户“乙”没有删除，因为其账本文件无法删除";
+    QTest::newRow("delete") << false << "用户“乙”没有删除，因为其账本文件无法移到回收站";
     QTest::newRow("rename") << true << "账本文件无法改名，用户名没有修改。";
 }
 
