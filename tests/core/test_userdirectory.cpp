@@ -1,6 +1,9 @@
 #include "accounts/userdirectory.h"
 #include "checks.h"
 #include "filesizelimit.h"
+#include "ledger/ledgerfile.h"
+#include "ledger/ledgerrecords.h"
+#include "safety/safetypaths.h"
 #include "storage/datastore.h"
 #include "userbooks.h"
 
@@ -183,6 +186,11 @@ private Q_SLOTS:
     void tableChangedElsewhereIsNoticed();
     void unreadableTableRefusesEveryChange();
     void unknownNoteIsLeftAlone();
+    void recycledHolderComesBackAfterARestart_data();
+    void recycledHolderComesBackAfterARestart();
+    void restoreRefusedWhileTheNameIsTaken();
+    void crashWithBackupsAlongIsSettled_data();
+    void crashWithBackupsAlongIsSettled();
 };
 
 void TestUserDirectory::opensInTableOrder() {
@@ -603,6 +611,153 @@ void TestUserDirectory::unknownNoteIsLeftAlone() {
     QCOMPARE(directory->users(), QStringList{QStringLiteral("甲")});
     QCOMPARE(directory->warnings().size(), 1);
     QCOMPARE(describeDisk(books.paths), describe({QStringLiteral("甲")}, {}, 1));
+}
+
+void TestUserDirectory::recycledHolderComesBackAfterARestart_data() {
+    QTest::addColumn<bool>("ledger");
+    QTest::addColumn<bool>("backups");
+    QTest::newRow("ledger and backups") << true << true;
+    QTest::newRow("ledger only") << true << false;
+    QTest::newRow("never saved") << false << false;
+}
+
+// Deleted, the program closed and started again, restored: the holder is back at the end of
+// the list with the very same ledger file and backups, and the bin is empty again.
+void TestUserDirectory::recycledHolderComesBackAfterARestart() {
+    QFETCH(bool, ledger);
+    QFETCH(bool, backups);
+    const QString yi = QStringLiteral("乙");
+    Books books({QStringLiteral("甲"), yi, QStringLiteral("丙")});
+    QByteArray bytes;
+    if (ledger) {
+        LedgerSheet sheet;
+        sheet.applyTitles();
+        for (int n = 1; n <= 3; ++n)
+            must(LedgerRecords::add(sheet, {QStringLiteral("货%1").arg(n), u"2"_qs, {}, {}, {}, {}},
+                                    u"d"_qs)
+                     .status());
+        must(LedgerFile::save(books.ledgerPath(yi), sheet));
+        QFile file(books.ledgerPath(yi));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        bytes = file.readAll();
+    }
+    if (backups) {
+        QVERIFY(QDir().mkpath(SafetyPaths::holderFolder(books.paths, yi)));
+        QFile version(SafetyPaths::holderFolder(books.paths, yi) + u"/20261201-080000.z"_qs);
+        QVERIFY(version.open(QIODevice::WriteOnly));
+    }
+    const QString before = describeDisk(books.paths);
+    const QDateTime deletedAt(QDate(2026, 12, 9), QTime(9, 30, 15));
+    QVERIFY(books.open()->remove(1, deletedAt).ok());
+
+    const std::unique_ptr<UserDirectory> restarted = books.open();
+    const RecycleBin::Listing bin = valueOf(restarted->recycleBin().holders());
+    QCOMPARE(bin.holders.size(), 1);
+    const RecycledHolder& holder = bin.holders.first();
+    QCOMPARE(holder.name, yi);
+    QCOMPARE(holder.deletedAt, deletedAt);
+    QCOMPARE(holder.position, 1);
+    QCOMPARE(holder.records, ledger ? 3 : 0);
+    QCOMPARE(holder.hasLedger, ledger);
+    QCOMPARE(holder.hasBackups, backups);
+    QSignalSpy added(restarted.get(), &UserDirectory::userAdded);
+    QVERIFY(restarted->restore(holder.id).ok());
+    QCOMPARE(restarted->users(), (QStringList{QStringLiteral("甲"), QStringLiteral("丙"), yi}));
+    QCOMPARE(added.size(), 1);
+    QCOMPARE(added.first().first().toInt(), 2);
+    QVERIFY(valueOf(restarted->recycleBin().holders()).holders.isEmpty());
+    if (ledger) {
+        QFile file(books.ledgerPath(yi));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), bytes);
+    }
+    // The same files as before the delete; only the user's place in the list is new.
+    QString expected = before;
+    expected.replace(QStringLiteral("users: 甲|乙|丙"), QStringLiteral("users: 甲|丙|乙"));
+    QCOMPARE(describeDisk(books.paths), expected);
+}
+
+void TestUserDirectory::restoreRefusedWhileTheNameIsTaken() {
+    const QString yi = QStringLiteral("乙");
+    Books books({QStringLiteral("甲"), yi}, {yi});
+    const std::unique_ptr<UserDirectory> directory = books.open();
+    QVERIFY(directory->remove(1).ok());
+    QVERIFY(directory->add(yi).ok());
+    const QString before = describeDisk(books.paths);
+    const RecycledHolder holder = valueOf(directory->recycleBin().holders()).holders.first();
+    const UserChange change = directory->restore(holder.id);
+    QCOMPARE(change.refusal(), UserChange::Refusal::NameInUse);
+    QCOMPARE(change.status().message(), QStringLiteral("此用户已存在！"));
+    QCOMPARE(describeDisk(books.paths), before);
+    // Once the name is free again, the holder comes back.
+    QVERIFY(directory->rename(1, QStringLiteral("新乙")).ok());
+    QVERIFY(directory->restore(holder.id).ok());
+    QCOMPARE(directory->users(), (QStringList{QStringLiteral("甲"), QStringLiteral("新乙"), yi}));
+    QCOMPARE(describeDisk(books.paths), describe(directory->users(), ledgerFiles({yi}), 0, {}));
+}
+
+void TestUserDirectory::crashWithBackupsAlongIsSettled_data() {
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<bool>("ledger");
+    QTest::newRow("rename with ledger and backups") << "rename" << true;
+    QTest::newRow("rename with backups only") << "rename" << false;
+    QTest::newRow("delete with ledger and backups") << "remove" << true;
+    QTest::newRow("restore with ledger and backups") << "restore" << true;
+    QTest::newRow("restore never saved") << "restore" << false;
+}
+
+// The disk as a crash would leave it at every moment between two file steps of a change that
+// moves a user's backups along: opened from there, the books are as before the change or as
+// after it, and once after, after for every later moment.
+void TestUserDirectory::crashWithBackupsAlongIsSettled() {
+    QFETCH(QString, operation);
+    QFETCH(bool, ledger);
+    const QString yi = QStringLiteral("乙");
+    Books books({QStringLiteral("甲"), yi}, ledger ? QStringList{yi} : QStringList());
+    QVERIFY(QDir().mkpath(SafetyPaths::holderFolder(books.paths, yi)));
+    {
+        QFile version(SafetyPaths::holderFolder(books.paths, yi) + u"/20261201-080000.z"_qs);
+        QVERIFY(version.open(QIODevice::WriteOnly));
+    }
+    std::unique_ptr<UserDirectory> directory = books.open();
+    QString entry;
+    if (operation == u"restore") {
+        QVERIFY(directory->remove(1).ok());
+        entry = valueOf(directory->recycleBin().holders()).holders.first().id;
+    }
+    const QString before = describeDisk(books.paths);
+
+    QTemporaryDir copies;
+    QStringList moments;
+    const auto copyAt = [&](const WatchedFileSystem::Call& call) {
+        copyFolder(books.paths.programDirectory(),
+                   copies.filePath(QString::number(moments.size())));
+        moments.append(QString::number(int(call.operation)) + u' ' + QString::number(call.number));
+    };
+    books.files.before = copyAt;
+    books.files.after = copyAt;
+    const UserChange change = operation == u"restore"
+                                  ? directory->restore(entry)
+                                  : apply(*directory, operation, 1, QStringLiteral("丁"));
+    QVERIFY2(change.ok(), qPrintable(change.status().message()));
+    books.files.before = nullptr;
+    books.files.after = nullptr;
+    const QString after = describeDisk(books.paths);
+    QVERIFY(after != before);
+
+    bool done = false;
+    for (qsizetype i = 0; i < moments.size(); ++i) {
+        const DataPaths paths(copies.filePath(QString::number(i)));
+        WatchedFileSystem files;
+        const Result<std::unique_ptr<UserDirectory>> settled = UserDirectory::open(paths, files);
+        QVERIFY2(settled.ok(), qPrintable(moments[i]));
+        QVERIFY2((*settled)->warnings().isEmpty(), qPrintable(moments[i]));
+        const QString found = describeDisk(paths);
+        QVERIFY2(found == before || found == after,
+                 qPrintable(moments[i] + QStringLiteral(": ") + found));
+        QVERIFY2(!done || found == after, qPrintable(moments[i] + QStringLiteral(" went back")));
+        done = found == after;
+    }
 }
 
 QTEST_GUILESS_MAIN(TestUserDirectory)
