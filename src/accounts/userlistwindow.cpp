@@ -7,6 +7,7 @@
 #include "accounts/signinwindow.h"
 #include "frame/windowstyle.h"
 #include "ledger/ledgerwindow.h"
+#include "safety/safetymenus.h"
 #include "ui_userlistwindow.h"
 #include "utilities/aboutwindow.h"
 
@@ -71,6 +72,7 @@ void UserListWindow::connectMenus() {
     });
     connect(m_ui->actionAbout, &QAction::triggered, this,
             [this] { m_services.frame.open(new AboutWindow(m_services)); });
+    installSafetyMenus(m_services, *this, *m_ui->menuFile, *m_ui->menuEdit);
 }
 
 void UserListWindow::created() {

@@ -43,6 +43,11 @@ int LedgerModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : LedgerSheet::ColumnCount;
 }
 
+int LedgerModel::columnWidth(int column) {
+    static constexpr int Widths[LedgerSheet::ColumnCount] = {40, 150, 100, 50, 80, 100, 170, 220};
+    return column >= 0 && column < LedgerSheet::ColumnCount ? Widths[column] : 0;
+}
+
 Qt::Alignment LedgerModel::alignment(int column) {
     switch (column) {
     case LedgerSheet::Unit:

@@ -28,6 +28,8 @@ public:
 
     // How the record cells of a column are aligned in the grid.
     static Qt::Alignment alignment(int column);
+    // The width of a column in pixels, as the ledger window lays it out.
+    static int columnWidth(int column);
 
 private:
     void rowChanged(int row);

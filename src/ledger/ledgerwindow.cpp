@@ -21,12 +21,6 @@
 
 namespace vellumar {
 
-namespace {
-
-constexpr int ColumnWidths[LedgerSheet::ColumnCount] = {40, 150, 100, 50, 80, 100, 170, 220};
-
-} // namespace
-
 LedgerWindow::LedgerWindow(Services services, QString userName, QWidget* parent)
     : QMainWindow(parent), m_services(services),
       m_ledger(services.paths, services.files, std::move(userName)),
@@ -163,7 +157,7 @@ void LedgerWindow::applyLayout() {
         m_services.host.reportFailure(titled.status());
     QHeaderView* titles = m_ui->高级表格1->horizontalHeader();
     for (int column = 0; column < LedgerSheet::ColumnCount; ++column)
-        titles->resizeSection(column, ColumnWidths[column]);
+        titles->resizeSection(column, LedgerModel::columnWidth(column));
 }
 
 void LedgerWindow::resizeEvent(QResizeEvent* event) {
