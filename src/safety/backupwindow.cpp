@@ -78,9 +78,8 @@ void BackupWindow::showVersions() {
     table->setRowCount(static_cast<int>(m_versions.size()));
     for (int row = 0; row < table->rowCount(); ++row) {
         const BackupVersion& version = m_versions[row];
-        const Summary* summary = m_summaries.contains(version.path)
-                                     ? &m_summaries[version.path]
-                                     : nullptr;
+        const Summary* summary =
+            m_summaries.contains(version.path) ? &m_summaries[version.path] : nullptr;
         QString records = QStringLiteral("未读取");
         QString total = records;
         if (summary && summary->summary) {
@@ -130,16 +129,14 @@ bool BackupWindow::readSummaries() {
     progress.setMinimumDuration(500);
     WaitCursor wait;
     for (qsizetype n = 0; n < unread.size(); ++n) {
-        progress.setLabelText(QStringLiteral("正在读取第 %1 个版本，共 %2 个…")
-                                  .arg(n + 1)
-                                  .arg(unread.size()));
+        progress.setLabelText(
+            QStringLiteral("正在读取第 %1 个版本，共 %2 个…").arg(n + 1).arg(unread.size()));
         progress.setValue(static_cast<int>(n));
         if (progress.wasCanceled())
             return false;
         const QFileInfo info(unread[n]->path);
-        m_summaries.insert(unread[n]->path,
-                           Summary{info.size(), info.lastModified(),
-                                   LedgerBackups::summarize(unread[n]->path)});
+        m_summaries.insert(unread[n]->path, Summary{info.size(), info.lastModified(),
+                                                    LedgerBackups::summarize(unread[n]->path)});
     }
     progress.setValue(static_cast<int>(unread.size()));
     return true;
