@@ -122,6 +122,7 @@ private Q_SLOTS:
     void journalOfAnotherFileDoesNotFit();
     void killedWhileAddingRecordsLosesNothingDone();
     void recoveredJournalTakesFurtherChanges();
+    void openedFileIsKeptWithTheJournal();
     void savingAndClosingTakeTheJournalAway();
 };
 
@@ -302,6 +303,36 @@ void TestRecoveryJournal::recoveredJournalTakesFurtherChanges() {
     QVERIFY(left->contents.damage.ok());
     QCOMPARE(again.edits.replay(left->contents.changes, left->folder).made, 4);
     QCOMPARE(productsOf(again.sheet), (QStringList{u"记录 1"_qs, u"记录 2"_qs, u"记录 3"_qs}));
+}
+
+// "打开" shows another file; the journal keeps a copy of what was shown, so the file may change
+// or go before the changes are recovered, and undoing it afterwards still gives the ledger back.
+void TestRecoveryJournal::openedFileIsKeptWithTheJournal() {
+    QTemporaryDir folder;
+    const DataPaths paths(folder.path());
+    must(prepareDataDirectory(paths));
+    writeLedger(paths, 2);
+    const QString other = folder.filePath(u"别人的.z"_qs);
+    {
+        LedgerSheet sheet;
+        sheet.applyTitles();
+        must(LedgerRecords::add(sheet, recordNumber(77), dateOf(77)).status());
+        must(LedgerFile::save(other, sheet));
+    }
+    {
+        OpenLedger open(paths);
+        open.startRecording();
+        QVERIFY(open.edits.openFile(other).ok());
+        QVERIFY(open.edits.addRecord(recordNumber(78), dateOf(78)).ok());
+    }
+    QVERIFY(QFile::remove(other));
+    OpenLedger reopened(paths);
+    const std::optional<LeftJournal> left = valueOf(reopened.ledger.leftJournal());
+    QCOMPARE(reopened.edits.replay(left->contents.changes, left->folder).made, 2);
+    QCOMPARE(productsOf(reopened.sheet), (QStringList{u"记录 77"_qs, u"记录 78"_qs}));
+    reopened.edits.undo();
+    reopened.edits.undo();
+    QCOMPARE(productsOf(reopened.sheet), (QStringList{u"记录 1"_qs, u"记录 2"_qs}));
 }
 
 void TestRecoveryJournal::savingAndClosingTakeTheJournalAway() {
