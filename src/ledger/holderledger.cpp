@@ -198,9 +198,12 @@ Status HolderLedger::save(const LedgerSheet& sheet, const QDateTime& now) {
 Status HolderLedger::restore(const QString& versionFile, const QDateTime& now) {
     if (Status named = checkName(); !named)
         return named;
-    LedgerSheet check(0);
-    if (Status loads = LedgerFile::load(versionFile, check, /*followLinks=*/false); !loads)
-        return loads.prefixed(QStringLiteral("这个版本无法读取，没有恢复。"));
+    {
+        // Read only to be sure it loads; gone before the ledger there now is read in turn.
+        LedgerSheet check(0);
+        if (Status loads = LedgerFile::load(versionFile, check, /*followLinks=*/false); !loads)
+            return loads.prefixed(QStringLiteral("这个版本无法读取，没有恢复。"));
+    }
     // The ledger there now is read like any file found (it may never have been opened here).
     m_known = FileIdentity();
     m_knownLoads = false;

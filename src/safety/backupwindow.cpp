@@ -7,6 +7,7 @@
 #include "ledger/ledgerclosing.h"
 #include "safety/backuppreviewwindow.h"
 #include "safety/safetypaths.h"
+#include "storage/usernames.h"
 #include "ui_backupwindow.h"
 
 #include <QFileInfo>
@@ -64,7 +65,10 @@ QString BackupWindow::holder() const {
 void BackupWindow::showVersions() {
     m_versions.clear();
     QString note;
-    if (m_ui->holders->currentItem()) {
+    if (m_ui->holders->currentItem() && !isSafeUserName(holder())) {
+        // A name from an old table that is no file name has no folder of its own.
+        note = QStringLiteral("用户名“%1”不能用作文件名，这个用户没有备份。").arg(holder());
+    } else if (m_ui->holders->currentItem()) {
         LedgerBackups backups(m_services.files,
                               SafetyPaths::holderFolder(m_services.paths, holder()));
         const Result<QList<BackupVersion>> found = backups.versions();
