@@ -97,16 +97,26 @@ bool LedgerSafetyNet::recover() {
         WaitCursor wait;
         replayed = m_window.edits().replay(left.contents.changes, left.folder);
     }
-    // The journal stays, now holding what was made again, until the ledger is saved.
-    const QList<LedgerChange> made = left.contents.changes.mid(0, replayed.made);
-    const Status resumed = ledger.journal() ? ledger.journal()->resume(made) : Status();
     QString text = QStringLiteral("已恢复 %1 项修改。请核对后保存账目。").arg(replayed.made);
     QString detail;
+    Status resumed;
     if (!left.contents.damage.ok() || !replayed.stoppedBy.ok()) {
         const Status& cut = !replayed.stoppedBy.ok() ? replayed.stoppedBy : left.contents.damage;
         text += QStringLiteral("\n\n修改记录的末尾不完整，之后的修改无法恢复：") + cut.message();
         detail = cut.detail();
+        // The journal is written anew without its damaged end; the end is kept, not dropped.
+        const Result<QString> kept =
+            Recovery::keepCopy(m_services.files, left.folder, m_services.host.now());
+        if (kept)
+            text +=
+                QStringLiteral("\n原来的修改记录另存在“%1”。").arg(QDir::toNativeSeparators(*kept));
+        else
+            resumed = kept.status();
     }
+    // The journal stays, now holding what was made again, until the ledger is saved.
+    const QList<LedgerChange> made = left.contents.changes.mid(0, replayed.made);
+    if (resumed.ok() && ledger.journal())
+        resumed = ledger.journal()->resume(made);
     if (!resumed)
         text += QStringLiteral("\n\n此后的修改暂时无法记下（") + resumed.message() +
                 QStringLiteral("），请尽快保存。");

@@ -188,6 +188,15 @@ Result<QString> setAside(FileSystem& files, const QString& folder, const QDateTi
     return *target;
 }
 
+Result<QString> keepCopy(FileSystem& files, const QString& folder, const QDateTime& now) {
+    const Result<QString> target = freeNameBeside(files, folder + QStringLiteral("-不完整"), now);
+    if (!target)
+        return target;
+    if (Status copied = files.copy(journalPath(folder), *target); !copied)
+        return copied;
+    return *target;
+}
+
 } // namespace Recovery
 
 } // namespace vellumar

@@ -79,6 +79,10 @@ Result<std::optional<LeftJournal>> find(FileSystem& files, const QString& folder
 // where it went. Nothing is deleted.
 Result<QString> setAside(FileSystem& files, const QString& folder, const QDateTime& now);
 
+// Copies the journal's changes as they are beside its folder, before a journal whose end is
+// damaged is taken over (and written anew without that end); answers where the copy went.
+Result<QString> keepCopy(FileSystem& files, const QString& folder, const QDateTime& now);
+
 } // namespace Recovery
 
 } // namespace vellumar

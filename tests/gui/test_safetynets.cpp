@@ -232,6 +232,9 @@ void TestSafetyNets::unsavedChangesComeBackAfterACrash() {
             texts[1].startsWith(QStringLiteral("已恢复 %1 项修改。").arg(productsAfter.size() - 2)),
             qPrintable(texts[1]));
         QCOMPARE(texts[1].contains(u"末尾不完整"_qs), cutBytes > 0);
+        // The damaged journal is kept as it was before it is written anew.
+        QCOMPARE(QFileInfo::exists(journalOf(fixture) + u"-不完整-20261209-093015"_qs),
+                 cutBytes > 0);
         // The journal stays until the ledger is saved, and then goes.
         QVERIFY(QFileInfo::exists(journalOf(fixture)));
         action(window, "actionSave")->trigger();
