@@ -20,12 +20,12 @@
 #include "frame/services.h"
 #include "host/conversions.h"
 #include "host/host.h"
+#include "ledger/holderledger.h"
+#include "ledger/ledgeredits.h"
 #include "ledger/ledgerfile.h"
 #include "ledger/ledgerlimits.h"
 #include "ledger/ledgerrecords.h"
 #include "ledger/ledgersheet.h"
-#include "ledger/holderledger.h"
-#include "ledger/ledgeredits.h"
 #include "ledger/ledgerwindow.h"
 #include "safety/safetypaths.h"
 #include "storage/datapaths.h"
@@ -39,9 +39,9 @@
 #include <QProcess>
 #include <QScrollBar>
 #include <QTableView>
-#include <QUndoStack>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QUndoStack>
 
 #include <algorithm>
 #include <cstdio>
@@ -61,16 +61,23 @@ QTextStream& out() {
     return stream;
 }
 
+// A figure of /proc/self/status in KiB ("VmHWM", "VmRSS"); 0 when it cannot be read.
+long statusKiB(const QByteArray& field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith(QByteArray(field + ':')))
+                return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
 // The high-water mark of this process image. ru_maxrss would not do: Linux carries it over
 // from the parent through fork and exec, so a child started by a large parent reports the
 // parent's peak. VmHWM belongs to the address space, which exec makes anew.
 long peakMemoryKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
+    if (const long peak = statusKiB("VmHWM"))
+        return peak;
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
@@ -78,13 +85,7 @@ long peakMemoryKiB() {
 
 // The memory the process holds now.
 long currentMemoryKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return 0;
+    return statusKiB("VmRSS");
 }
 
 // Sets the high-water mark back to what the process holds now, so the next peak is that of
@@ -369,8 +370,12 @@ struct OpenHolder {
 };
 
 RecordFields benchRecord(int n) {
-    return {QStringLiteral("康师傅红烧牛肉面 %1").arg(n), QStringLiteral("3"), QStringLiteral("箱"),
-            QStringLiteral("42.5"), QStringLiteral("127.5"), QStringLiteral("月底结清")};
+    return {QStringLiteral("康师傅红烧牛肉面 %1").arg(n),
+            QStringLiteral("3"),
+            QStringLiteral("箱"),
+            QStringLiteral("42.5"),
+            QStringLiteral("127.5"),
+            QStringLiteral("月底结清")};
 }
 
 // Adding records to a large ledger with the journal written and flushed for each, and
@@ -580,11 +585,12 @@ int runAll(const QString& directory, const QList<int>& sizes, int runs) {
 int runSafety(const QString& directory, const QList<int>& sizes, int runs) {
     if (const int generated = generate(directory, sizes); generated != 0)
         return generated;
-    out() << "\n| Records | Delete all (step) | Undo, grid painted | Extra memory of delete + undo | "
-             "Memory of the open window | Add a record: journal write (with fsync) | First "
-             "journaled change | Keep a version | Save with the version kept | Restore a "
-             "version | Extra memory of restore |\n"
-          << "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+    out()
+        << "\n| Records | Delete all (step) | Undo, grid painted | Extra memory of delete + undo | "
+           "Memory of the open window | Add a record: journal write (with fsync) | First "
+           "journaled change | Keep a version | Save with the version kept | Restore a "
+           "version | Extra memory of restore |\n"
+        << "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
     for (int records : sizes) {
         const QString file = QDir(directory).filePath(ledgerFileName(records));
         const Measured undo = runMedian(QStringLiteral("undo"), file, runs);

@@ -284,28 +284,25 @@ UserChange UserDirectory::checkNewName(const QString& name, const QString& lead)
         return UserChange::refused(UserChange::Refusal::NameInUse,
                                    Status::failure(QStringLiteral("此用户已存在！")));
     // A file under the name belongs to nobody now (a ledger whose user went without it, or
-    // something put there by hand). Handing it to a new holder would show them someone
-    // else's books, so the name waits until the operator has looked at the file.
-    const QString path = ledgerPath(name);
-    const Result<FileSystem::Kind> kind = m_files.kind(path);
-    if (!kind)
-        return UserChange::failed(kind.status().prefixed(lead));
-    if (*kind != FileSystem::Kind::Missing)
-        return UserChange::failed(Status::failure(
-            QStringLiteral("账本文件夹里已经有一个文件“%1”，但没有哪个用户叫“%2”。为了不让"
-                           "这个名字的用户接手别人的账目，现在不能使用这个名字。\n\n请先查看"
-                           "这个文件：需要时把它移到别处或删除，然后再试。")
-                .arg(shown(path), name)));
-    // The same holds for someone's old versions under the name.
-    const Result<FileSystem::Kind> backups = backupsKind(name);
-    if (!backups)
-        return UserChange::failed(backups.status().prefixed(lead));
-    if (*backups != FileSystem::Kind::Missing)
-        return UserChange::failed(Status::failure(
-            QStringLiteral("备份文件夹里已经有“%1”，但没有哪个用户叫“%2”。为了不让这个名字的用户"
-                           "接手别人的备份，现在不能使用这个名字。\n\n请先查看它：需要时把它移到"
-                           "别处或删除，然后再试。")
-                .arg(shown(backupsPath(name)), name)));
+    // something put there by hand), and so do someone's old versions. Handing them to a new
+    // holder would show them someone else's books, so the name waits until the operator has
+    // looked at them.
+    const std::pair<QString, QString> inTheWay[] = {
+        {ledgerPath(name),
+         QStringLiteral("账本文件夹里已经有一个文件“%1”，但没有哪个用户叫“%2”。为了不让"
+                        "这个名字的用户接手别人的账目，现在不能使用这个名字。\n\n请先查看"
+                        "这个文件：需要时把它移到别处或删除，然后再试。")},
+        {backupsPath(name),
+         QStringLiteral("备份文件夹里已经有“%1”，但没有哪个用户叫“%2”。为了不让这个名字的用户"
+                        "接手别人的备份，现在不能使用这个名字。\n\n请先查看它：需要时把它移到"
+                        "别处或删除，然后再试。")}};
+    for (const auto& [path, message] : inTheWay) {
+        const Result<FileSystem::Kind> kind = m_files.kind(path);
+        if (!kind)
+            return UserChange::failed(kind.status().prefixed(lead));
+        if (*kind != FileSystem::Kind::Missing)
+            return UserChange::failed(Status::failure(message.arg(shown(path), name)));
+    }
     return UserChange();
 }
 

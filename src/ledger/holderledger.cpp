@@ -209,25 +209,8 @@ Status HolderLedger::restore(const QString& versionFile, const QDateTime& now) {
     m_knownLoads = false;
     if (Status kept = keepPreviousVersion(now); !kept)
         return kept;
-    QFile source;
-    if (Status opened = openForReading(source, versionFile, false); !opened)
-        return opened;
-    SafeFileWriter target(m_path);
-    if (Status opened = target.open(); !opened)
-        return opened;
-    for (;;) {
-        const QByteArray chunk = source.read(qint64(1) << 20);
-        if (chunk.isEmpty())
-            break;
-        if (target.device().write(chunk) != chunk.size()) {
-            const Status failed = target.writeFailure();
-            return failed.ok() ? fileFailure(FileAction::Write, m_path, EIO) : failed;
-        }
-    }
-    if (source.error() != QFileDevice::NoError)
-        return Status::failure(QStringLiteral("读取文件“%1”时出错。").arg(versionFile),
-                               source.errorString());
-    if (Status replaced = target.commit(); !replaced)
+    // One crash-safe replace: the old ledger stays whole until the version is in its place.
+    if (Status replaced = copyFile(versionFile, m_path, SafeFileWriter::Mode::Replace); !replaced)
         return replaced;
     m_tidiedUp = m_backups.prune(now, QFileInfo(m_path).size());
     return Status();

@@ -7,6 +7,7 @@
 #include "ledger/ledgerclosing.h"
 #include "safety/backuppreviewwindow.h"
 #include "safety/safetypaths.h"
+#include "safety/tableselection.h"
 #include "storage/usernames.h"
 #include "ui_backupwindow.h"
 
@@ -147,13 +148,9 @@ bool BackupWindow::readSummaries() {
 }
 
 std::optional<BackupVersion> BackupWindow::selected() const {
-    const QList<QTableWidgetSelectionRange> ranges = m_ui->versions->selectedRanges();
-    if (ranges.isEmpty())
-        return std::nullopt;
-    const int row = ranges.first().topRow();
-    if (row < 0 || row >= m_versions.size())
-        return std::nullopt;
-    return m_versions[row];
+    if (const std::optional<int> row = chosenRow(*m_ui->versions, m_versions.size()))
+        return m_versions[*row];
+    return std::nullopt;
 }
 
 void BackupWindow::updateButtons() {

@@ -77,24 +77,18 @@ Result<QList<BackupVersion>> LedgerBackups::versions() const {
 Result<BackupVersion> LedgerBackups::keep(const QString& ledgerFile, const QDateTime& savedAt) {
     if (Status made = ensureFolder(m_files, m_folder); !made)
         return made;
-    const QString stamp = savedAt.toString(StampFormat.toString());
-    for (int number = 1; number < 10000; ++number) {
-        const QString name = number == 1 ? stamp + QStringLiteral(".z")
-                                         : QStringLiteral("%1-%2.z").arg(stamp).arg(number);
-        const QString path = m_folder + u'/' + name;
-        const Result<FileSystem::Kind> taken = m_files.kind(path);
-        if (!taken)
-            return taken.status();
-        if (*taken != FileSystem::Kind::Missing)
-            continue;
-        // A second name costs nothing and cannot be half made; a copy is crash-safe too.
-        if (Status linked = m_files.link(ledgerFile, path); !linked)
-            if (Status copied = m_files.copy(ledgerFile, path); !copied)
-                return copied;
-        return BackupVersion{path, savedAt, QFileInfo(path).size()};
-    }
-    return Status::failure(
-        QStringLiteral("同一秒内的备份太多，没能再保留一个版本：%1").arg(m_folder));
+    const QString stamp = m_folder + u'/' + savedAt.toString(StampFormat.toString());
+    const Result<QString> path = firstFreePath(m_files, [&](int number) {
+        return number == 1 ? stamp + QStringLiteral(".z")
+                           : QStringLiteral("%1-%2.z").arg(stamp).arg(number);
+    });
+    if (!path)
+        return path.status();
+    // A second name costs nothing and cannot be half made; a copy is crash-safe too.
+    if (Status linked = m_files.link(ledgerFile, *path); !linked)
+        if (Status copied = m_files.copy(ledgerFile, *path); !copied)
+            return copied;
+    return BackupVersion{*path, savedAt, QFileInfo(*path).size()};
 }
 
 QList<int> LedgerBackups::beyondBounds(const QList<BackupVersion>& newestFirst,

@@ -7,6 +7,7 @@
 #include "storage/safefile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -90,18 +91,18 @@ Status RecoveryJournal::record(const LedgerChange& change) {
 Result<QString> RecoveryJournal::keepOpened(const LedgerSheet& opened) {
     if (Status made = open(); !made)
         return made;
-    for (;;) {
-        const QString name = QStringLiteral("打开的文件-%1.z").arg(++m_snapshots);
-        const QString path = m_folder + u'/' + name;
-        const Result<FileSystem::Kind> taken = m_files.kind(path);
-        if (!taken)
-            return taken.status();
-        if (*taken != FileSystem::Kind::Missing)
-            continue;
-        if (Status saved = LedgerFile::save(path, opened); !saved)
-            return saved;
-        return name;
-    }
+    // Numbered on from the copies a journal taken over already holds.
+    int chosen = 0;
+    const Result<QString> path = firstFreePath(m_files, [&](int number) {
+        chosen = m_snapshots + number;
+        return m_folder + QStringLiteral("/打开的文件-%1.z").arg(chosen);
+    });
+    if (!path)
+        return path.status();
+    if (Status saved = LedgerFile::save(*path, opened); !saved)
+        return saved;
+    m_snapshots = chosen;
+    return QFileInfo(*path).fileName();
 }
 
 Status RecoveryJournal::resume(const QList<LedgerChange>& changes) {

@@ -4,6 +4,7 @@
 #include "accounts/userdirectory.h"
 #include "frame/waitcursor.h"
 #include "frame/windowstyle.h"
+#include "safety/tableselection.h"
 #include "ui_recyclebinwindow.h"
 
 #include <QHeaderView>
@@ -85,13 +86,9 @@ void RecycleBinWindow::showHolders() {
 }
 
 std::optional<RecycledHolder> RecycleBinWindow::selected() const {
-    const QList<QTableWidgetSelectionRange> ranges = m_ui->deletedHolders->selectedRanges();
-    if (ranges.isEmpty())
-        return std::nullopt;
-    const int row = ranges.first().topRow();
-    if (row < 0 || row >= m_holders.size())
-        return std::nullopt;
-    return m_holders[row];
+    if (const std::optional<int> row = chosenRow(*m_ui->deletedHolders, m_holders.size()))
+        return m_holders[*row];
+    return std::nullopt;
 }
 
 void RecycleBinWindow::updateButtons() {

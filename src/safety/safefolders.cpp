@@ -23,18 +23,26 @@ Status ensureFolder(FileSystem& files, const QString& path) {
     return files.makeFolder(path);
 }
 
-Result<QString> freeNameBeside(const FileSystem& files, const QString& path,
-                               const QDateTime& moment) {
-    const QString stamped = path + u'-' + moment.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString name = stamped;
-    for (int n = 2;; ++n) {
-        const Result<FileSystem::Kind> taken = files.kind(name);
+Result<QString> firstFreePath(const FileSystem& files, const std::function<QString(int)>& pathFor,
+                              int limit) {
+    for (int number = 1; number <= limit; ++number) {
+        const QString path = pathFor(number);
+        const Result<FileSystem::Kind> taken = files.kind(path);
         if (!taken)
             return taken.status();
         if (*taken == FileSystem::Kind::Missing)
-            return name;
-        name = stamped + u'-' + QString::number(n);
+            return path;
     }
+    return Status::failure(
+        QStringLiteral("“%1”之类的名字都已经有了，没能再起一个新名字。").arg(pathFor(1)));
+}
+
+Result<QString> freeNameBeside(const FileSystem& files, const QString& path,
+                               const QDateTime& moment) {
+    const QString stamped = path + u'-' + moment.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    return firstFreePath(files, [&](int number) {
+        return number == 1 ? stamped : stamped + u'-' + QString::number(number);
+    });
 }
 
 } // namespace vellumar

@@ -199,4 +199,27 @@ Status openForReading(QFile& file, const QString& path, bool followLinks) {
     return Status();
 }
 
+Status copyFile(const QString& from, const QString& to, SafeFileWriter::Mode mode) {
+    QFile source;
+    if (Status opened = openForReading(source, from, false); !opened)
+        return opened;
+    SafeFileWriter copy(to, mode);
+    if (Status opened = copy.open(); !opened)
+        return opened;
+    QByteArray chunk;
+    for (;;) {
+        chunk = source.read(qint64(1) << 20);
+        if (chunk.isEmpty())
+            break;
+        if (copy.device().write(chunk) != chunk.size()) {
+            const Status failed = copy.writeFailure();
+            return failed.ok() ? fileFailure(FileAction::Write, to, EIO) : failed;
+        }
+    }
+    if (source.error() != QFileDevice::NoError)
+        return Status::failure(QStringLiteral("读取文件“%1”时出错。").arg(from),
+                               source.errorString());
+    return copy.commit();
+}
+
 } // namespace vellumar

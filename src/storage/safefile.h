@@ -56,4 +56,8 @@ private:
 // being followed, and so is anything that is not a regular file.
 Status openForReading(QFile& file, const QString& path, bool followLinks);
 
+// Writes a regular file's bytes to another file through the writer (a link is not followed):
+// a new file, or one that replaces the target whole.
+Status copyFile(const QString& from, const QString& to, SafeFileWriter::Mode mode);
+
 } // namespace vellumar

@@ -1,6 +1,7 @@
 #include "checks.h"
 #include "ledger/ledgeredits.h"
 #include "ledger/ledgerfile.h"
+#include "sheetcells.h"
 
 #include <QBuffer>
 #include <QRandomGenerator>
@@ -14,18 +15,6 @@ using namespace vellumar;
 namespace {
 
 using Cells = QList<QStringList>;
-
-Cells cellsOf(const LedgerSheet& sheet) {
-    Cells cells;
-    for (int row = 0; row < sheet.rowCount(); ++row) {
-        QStringList line;
-        for (int column = 0; column < LedgerSheet::ColumnCount; ++column)
-            line.append(sheet.cell(row, column));
-        cells.append(line);
-    }
-    return cells;
-}
-
 // A ledger as a loader makes it: its rows borrow their text from the loader's block.
 QByteArray ledgerBytes(int records, int freeRows, const QString& product = u"大米"_qs) {
     QByteArray bytes = "\xEF\xBB\xBF" + LedgerSheet::titles().join(u',').toUtf8() + "\r\n";
