@@ -78,7 +78,7 @@ Result<BackupVersion> LedgerBackups::keep(const QString& ledgerFile, const QDate
     if (Status made = ensureFolder(m_files, m_folder); !made)
         return made;
     const QString stamp = m_folder + u'/' + savedAt.toString(StampFormat.toString());
-    const Result<QString> path = firstFreePath(m_files, [&](int number) {
+    const Result<QString> path = firstFreePath(m_files, [&](int number) -> QString {
         return number == 1 ? stamp + QStringLiteral(".z")
                            : QStringLiteral("%1-%2.z").arg(stamp).arg(number);
     });

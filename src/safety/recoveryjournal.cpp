@@ -93,7 +93,7 @@ Result<QString> RecoveryJournal::keepOpened(const LedgerSheet& opened) {
         return made;
     // Numbered on from the copies a journal taken over already holds.
     int chosen = 0;
-    const Result<QString> path = firstFreePath(m_files, [&](int number) {
+    const Result<QString> path = firstFreePath(m_files, [&](int number) -> QString {
         chosen = m_snapshots + number;
         return m_folder + QStringLiteral("/打开的文件-%1.z").arg(chosen);
     });

@@ -40,7 +40,7 @@ Result<QString> firstFreePath(const FileSystem& files, const std::function<QStri
 Result<QString> freeNameBeside(const FileSystem& files, const QString& path,
                                const QDateTime& moment) {
     const QString stamped = path + u'-' + moment.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    return firstFreePath(files, [&](int number) {
+    return firstFreePath(files, [&](int number) -> QString {
         return number == 1 ? stamped : stamped + u'-' + QString::number(number);
     });
 }
