@@ -13,6 +13,7 @@
 //   ledger_bench smoke                 a quick run on 1000 records in a temporary folder
 //   ledger_bench screenshot FILE PNG [W H]   opens the window on a ledger file, saves a picture
 
+#include "benchprocess.h"
 #include "ledgergenerator.h"
 
 #include "frame/application.h"
@@ -61,65 +62,15 @@ QTextStream& out() {
     return stream;
 }
 
-// A figure of /proc/self/status in KiB ("VmHWM", "VmRSS"); 0 when it cannot be read.
-long statusKiB(const QByteArray& field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith(QByteArray(field + ':')))
-                return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLong();
-    }
-    return 0;
-}
-
-// The high-water mark of this process image. ru_maxrss would not do: Linux carries it over
-// from the parent through fork and exec, so a child started by a large parent reports the
-// parent's peak. VmHWM belongs to the address space, which exec makes anew.
-long peakMemoryKiB() {
-    if (const long peak = statusKiB("VmHWM"))
-        return peak;
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-// The memory the process holds now.
-long currentMemoryKiB() {
-    return statusKiB("VmRSS");
-}
-
-// Sets the high-water mark back to what the process holds now, so the next peak is that of
-// the step measured, not of the load before it.
-void resetPeakMemory() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
+using bench::currentMemoryKiB;
+using bench::peakMemoryKiB;
+using bench::resetPeakMemory;
 
 QString ledgerFileName(int records) {
     return QStringLiteral("ledger_%1.z").arg(records);
 }
 
-// A host that answers every question with OK and reports what it was told on stderr.
-class BenchHost final : public Host {
-public:
-    int messageBox(const QString& text, int, const QString&, const QString&) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        return MessageAnswer::Ok;
-    }
-    int ask(const Question& question) override {
-        std::fprintf(stderr, "question: %s\n", qPrintable(question.text));
-        return question.cancelButton;
-    }
-    std::optional<QString> chooseFileToOpen(const QList<FileFilter>&, const QString&) override {
-        return std::nullopt;
-    }
-    std::optional<QString> chooseFileToSave(const QList<FileFilter>&, const QString&) override {
-        return std::nullopt;
-    }
-    bool run(const QString&) override { return false; }
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
-};
+using bench::BenchHost;
 
 // What one child process reports: seconds for the measured step, and extra figures.
 void report(double seconds, const QString& extra = QString()) {
@@ -491,45 +442,14 @@ int generate(const QString& directory, const QList<int>& sizes) {
     return 0;
 }
 
-struct Measured {
-    bool ok = false;
-    double seconds = 0;
-    double peakMiB = 0;
-    QStringList extra;
-};
+using bench::Measured;
 
 Measured runChild(const QString& kind, const QString& file) {
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("measure"), kind, file});
-    Measured measured;
-    if (!child.waitForFinished(600000) || child.exitCode() != 0)
-        return measured;
-    const QString output = QString::fromUtf8(child.readAllStandardOutput());
-    for (const QString& line : output.split(u'\n')) {
-        if (!line.startsWith(QStringLiteral("RESULT ")))
-            continue;
-        const QStringList fields = line.split(u' ', Qt::SkipEmptyParts);
-        measured.ok = fields.size() >= 3;
-        measured.seconds = fields.value(1).toDouble();
-        measured.peakMiB = fields.value(2).toDouble() / 1024;
-        measured.extra = fields.mid(3);
-    }
-    return measured;
+    return bench::runChild({QStringLiteral("measure"), kind, file});
 }
 
-// The median of a few runs, so one hiccup of the machine does not decide.
 Measured runMedian(const QString& kind, const QString& file, int runs) {
-    QList<Measured> all;
-    for (int n = 0; n < runs; ++n) {
-        Measured one = runChild(kind, file);
-        if (!one.ok)
-            return one;
-        all.append(one);
-    }
-    std::sort(all.begin(), all.end(),
-              [](const Measured& a, const Measured& b) { return a.seconds < b.seconds; });
-    return all[all.size() / 2];
+    return bench::runMedian({QStringLiteral("measure"), kind, file}, runs);
 }
 
 QString ms(double seconds) {

@@ -9,11 +9,16 @@ PACKAGES="
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev
     libsqlite3-dev libsodium-dev
+    libxlsxwriter-dev
     fonts-noto-cjk fonts-arphic-ukai fonts-dejavu-core
     xdg-utils xvfb xauth
 "
 if [ "${1:-}" = "test" ]; then
     PACKAGES="$PACKAGES shared-mime-info locales clang libclang-rt-14-dev llvm-14"
+    # Building the Debian package and checking it as a system would.
+    PACKAGES="$PACKAGES dpkg-dev desktop-file-utils appstream lintian file"
+    # The exports and statements are read back by other programs: openpyxl and pdftotext.
+    PACKAGES="$PACKAGES python3-openpyxl poppler-utils"
 fi
 
 # Comma-decimal locales that the conversion tests run under as well.

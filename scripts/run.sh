@@ -7,7 +7,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
 sh scripts/install-deps.sh
-cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release \
+# A portable copy: the marker app/portable keeps the books in app/source, beside the program.
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELLUMAR_PORTABLE=ON \
     -DVELLUMAR_BUILD_TESTS=OFF -DVELLUMAR_BUILD_BENCH=OFF >/dev/null
 cmake --build build-release
 cmake --install build-release --prefix "$top/app" >/dev/null

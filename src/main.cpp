@@ -1,6 +1,5 @@
 #include "frame/application.h"
 #include "host/qthost.h"
-#include "storage/datapaths.h"
 #include "storage/filesystem.h"
 
 #include <QApplication>
@@ -10,6 +9,5 @@ int main(int argc, char* argv[]) {
     vellumar::prepareApplication(application);
     vellumar::QtHost host;
     vellumar::LocalFileSystem files;
-    return vellumar::runProgram(host, vellumar::DataPaths(QCoreApplication::applicationDirPath()),
-                                files);
+    return vellumar::startProgram(host, files, vellumar::StartUp::ofThisProcess());
 }

@@ -7,6 +7,7 @@
 #include "accounts/signinwindow.h"
 #include "frame/windowstyle.h"
 #include "ledger/ledgerwindow.h"
+#include "reports/receivableswindow.h"
 #include "safety/safetymenus.h"
 #include "ui_userlistwindow.h"
 #include "utilities/aboutwindow.h"
@@ -67,11 +68,11 @@ void UserListWindow::connectMenus() {
     connect(m_ui->actionCalculator, &QAction::triggered, this, runs(CalculatorCommand));
     connect(m_ui->actionBrowser, &QAction::triggered, this, runs(BrowserCommand));
     connect(m_ui->actionNotepad, &QAction::triggered, this, runs(NotepadCommand));
-    connect(m_ui->actionHelp, &QAction::triggered, this, [this] {
-        m_services.host.run(m_services.paths.programDirectory() + DataPaths::HelpLiteral);
-    });
+    connect(m_ui->actionHelp, &QAction::triggered, this,
+            [this] { m_services.host.run(m_services.paths.helpCommandLine()); });
     connect(m_ui->actionAbout, &QAction::triggered, this,
             [this] { m_services.frame.open(new AboutWindow(m_services)); });
+    addReceivablesItem(m_services, *this);
     installSafetyMenus(m_services, *this, *m_ui->menuFile, *m_ui->menuEdit);
 }
 

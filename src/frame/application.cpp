@@ -3,9 +3,13 @@
 #include "accounts/signinwindow.h"
 #include "frame/frame.h"
 #include "frame/services.h"
+#include "frame/startdocument.h"
 #include "host/host.h"
+#include "ledger/ledgerdocument.h"
 #include "safety/tablebackups.h"
+#include "storage/datalocation.h"
 #include "storage/datastore.h"
+#include "storage/instancelock.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -17,8 +21,11 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMainWindow>
+#include <QStandardPaths>
 #include <QStyleFactory>
 #include <QTranslator>
+
+#include <memory>
 
 // Qt's resource initialiser must be named outside any namespace.
 static void initialiseCompiledResources() {
@@ -66,7 +73,8 @@ void prepareApplication(QApplication& application) {
     QCoreApplication::setApplicationName(QStringLiteral("Vellumar"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0"));
     QGuiApplication::setApplicationDisplayName(QString());
-    QGuiApplication::setDesktopFileName(QStringLiteral("vellumar"));
+    // The desktop entry, the icon and the AppStream data of an installed copy carry this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VELLUMAR_APP_ID));
     installChineseTranslations(application);
 
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
@@ -86,14 +94,52 @@ void prepareApplication(QApplication& application) {
     QApplication::setWindowIcon(icon);
 }
 
-int runProgram(Host& host, const DataPaths& paths, FileSystem& files) {
+StartUp StartUp::ofThisProcess() {
+    return {QCoreApplication::applicationDirPath(),
+            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
+            QCoreApplication::arguments()};
+}
+
+int startProgram(Host& host, FileSystem& files, const StartUp& startUp) {
+    const std::optional<QString> document = documentArgument(startUp.arguments);
+    const Result<DataLocation> location =
+        locateData(startUp.executableDirectory, startUp.perUserDataDirectory);
+    if (!location) {
+        host.reportFailure(location.status(), QString(), MessageFlags::IconError);
+        return ExitCode::DataUnusable;
+    }
+    // The lock lives in the data folder, so that folder is made first; the tables come after
+    // the lock, so a second start never touches them.
+    if (const Status created = createDataFolder(*location); !created) {
+        host.reportFailure(created, QStringLiteral("程序无法启动。"), MessageFlags::IconError);
+        return ExitCode::DataUnusable;
+    }
+    const DataPaths paths = location->paths();
+    const InstanceLock lock(paths.instanceLockFile());
+    switch (lock.state()) {
+    case InstanceLock::State::Held:
+        break;
+    case InstanceLock::State::HeldByAnother:
+        host.reportFailure(document ? withDocumentNotOpened(lock.refusal(), *document)
+                                    : lock.refusal(),
+                           QString(), MessageFlags::IconWarning);
+        return ExitCode::AlreadyRunning;
+    case InstanceLock::State::Failed:
+        host.reportFailure(lock.refusal(), QString(), MessageFlags::IconError);
+        return ExitCode::DataUnusable;
+    }
+    return runProgram(host, paths, files, document);
+}
+
+int runProgram(Host& host, const DataPaths& paths, FileSystem& files,
+               const std::optional<QString>& document) {
     if (const Status prepared = prepareDataDirectory(paths); !prepared) {
         host.messageBox(prepared.message() +
                             QStringLiteral("\n\n为保护您的数据，程序没有改动这个文件，现在退出。"
                                            "请从备份恢复该文件，或把它移到别处后重新启动程序"
                                            "（程序会新建一个空的数据表）。"),
                         MessageFlags::IconError);
-        return 1;
+        return ExitCode::DataUnusable;
     }
     // The first start of a day copies the two tables; a failure is told and the program runs on.
     if (const Result<bool> copied = TableBackups::backUpIfDue(paths, files, host.now()); !copied)
@@ -106,6 +152,9 @@ int runProgram(Host& host, const DataPaths& paths, FileSystem& files) {
                      Qt::QueuedConnection);
     QGuiApplication::setQuitOnLastWindowClosed(false);
     Services services{host, frame, paths, files};
+    std::unique_ptr<StartDocument> startDocument;
+    if (document)
+        startDocument = std::make_unique<StartDocument>(services, *document);
     frame.open(new SignInWindow(services));
     return QApplication::exec();
 }

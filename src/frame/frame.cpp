@@ -50,6 +50,7 @@ void Frame::open(QWidget* window) {
     window->show();
     if (auto* handlers = dynamic_cast<WindowHandlers*>(window))
         handlers->created();
+    Q_EMIT windowOpened(window);
 }
 
 void Frame::close(QWidget* window) {

@@ -47,6 +47,8 @@ public:
 
 Q_SIGNALS:
     void lastWindowClosed();
+    // A window has been opened and its created handler has run.
+    void windowOpened(QWidget* window);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -6,6 +6,8 @@ namespace vellumar {
 
 Host::~Host() = default;
 
+Progress::~Progress() = default;
+
 QString Host::defaultTitle() {
     return QStringLiteral("Vellumar");
 }

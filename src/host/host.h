@@ -7,7 +7,11 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <functional>
+#include <memory>
 #include <optional>
+
+class QPagedPaintDevice;
 
 namespace vellumar {
 
@@ -49,6 +53,17 @@ struct Question {
     QString detail; // the system's own words about a failure, shown smaller
 };
 
+// Paints a document's pages onto a printer; a failure says why.
+using PagePainter = std::function<Status(QPagedPaintDevice& device)>;
+
+// Long work the operator watches and may stop.
+class Progress {
+public:
+    virtual ~Progress();
+    // Shows how far the work has come; false once the operator has asked to stop.
+    virtual bool advance(qint64 done) = 0;
+};
+
 // Everything the program needs of its surroundings: questions to the operator, files picked
 // by the operator, other programs and the clock. The windows go through this
 // and nothing else, so the whole program can be driven from a script.
@@ -80,6 +95,16 @@ public:
     // path with its name proposed; nothing when the dialog was cancelled.
     virtual std::optional<QString> chooseFileToSave(const QList<FileFilter>& filters,
                                                     const QString& suggestedPath) = 0;
+
+    // Shows the progress of work of `total` steps, once it takes longer than a moment, with a
+    // button that stops it. The indicator goes when the object does.
+    virtual std::unique_ptr<Progress> startProgress(const QString& text, qint64 total) = 0;
+
+    // Shows the pages on screen as they would be printed (A4 portrait unless the operator
+    // changes it); the operator may print them from there.
+    virtual void previewPrint(const QString& title, const PagePainter& paint) = 0;
+    // Lets the operator choose a printer, then prints; false when the operator cancelled.
+    virtual Result<bool> print(const QString& title, const PagePainter& paint) = 0;
 
     // Starts another program or document without waiting for it; true when something started.
     virtual bool run(const QString& commandLine) = 0;

@@ -16,7 +16,12 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPageLayout>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTreeView>
@@ -294,6 +299,83 @@ std::optional<QString> QtHost::chooseFileToSave(const QList<FileFilter>& filters
         dialog.setDefaultSuffix(filters.first().pattern.mid(2));
     dialog.selectFile(suggested.fileName());
     return chosenFile(dialog);
+}
+
+namespace {
+
+// A progress dialog that shows itself only once the work takes longer than a moment.
+class DialogProgress final : public Progress {
+public:
+    DialogProgress(const QString& text, qint64 total)
+        : m_dialog(text, QStringLiteral("取消"), 0, 1000, ownerWindow()), m_total(total) {
+        m_dialog.setWindowTitle(Host::defaultTitle());
+        m_dialog.setWindowModality(Qt::ApplicationModal);
+        m_dialog.setMinimumDuration(400);
+        m_dialog.setAutoClose(false);
+        m_dialog.setAutoReset(false);
+        m_dialog.setMinimumWidth(360);
+        // Work whose size is not known beforehand shows that it is busy rather than how far.
+        if (total <= 0)
+            m_dialog.setRange(0, 0);
+        m_dialog.setValue(0);
+    }
+    bool advance(qint64 done) override {
+        const int permille =
+            m_total > 0 ? int(std::clamp<qint64>(done * 1000 / m_total, 0, 1000)) : 0;
+        // setValue lets the dialog show itself and take the click on its button.
+        m_dialog.setValue(m_total > 0 ? std::min(permille, 999) : 0);
+        QCoreApplication::processEvents();
+        return !m_dialog.wasCanceled();
+    }
+
+private:
+    QProgressDialog m_dialog;
+    qint64 m_total;
+};
+
+// A4 portrait, as a statement is laid out, until the operator chooses otherwise.
+void prepareForPrinting(QPrinter& printer, const QString& title) {
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                      QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
+    printer.setDocName(title);
+    printer.setCreator(QStringLiteral("Vellumar"));
+}
+
+} // namespace
+
+std::unique_ptr<Progress> QtHost::startProgress(const QString& text, qint64 total) {
+    return std::make_unique<DialogProgress>(text, total);
+}
+
+void QtHost::previewPrint(const QString& title, const PagePainter& paint) {
+    QPrinter printer(QPrinter::HighResolution);
+    prepareForPrinting(printer, title);
+    QPrintPreviewDialog preview(&printer, ownerWindow());
+    preview.setWindowTitle(title);
+    preview.setWindowModality(Qt::ApplicationModal);
+    preview.resize(900, 700);
+    Status failed;
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                     [&](QPrinter* target) {
+                         if (Status painted = paint(*target); !painted)
+                             failed = painted;
+                     });
+    preview.exec();
+    if (!failed)
+        reportFailure(failed, QString(), MessageFlags::IconWarning);
+}
+
+Result<bool> QtHost::print(const QString& title, const PagePainter& paint) {
+    QPrinter printer(QPrinter::HighResolution);
+    prepareForPrinting(printer, title);
+    QPrintDialog dialog(&printer, ownerWindow());
+    dialog.setWindowTitle(QStringLiteral("打印"));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    if (Status painted = paint(printer); !painted)
+        return painted;
+    return true;
 }
 
 bool QtHost::run(const QString& commandLine) {

@@ -22,6 +22,9 @@ public:
     static QString ledgerTypeName();
     // How big the file dialogs open, so that every column is readable.
     static QSize fileDialogSize();
+    std::unique_ptr<Progress> startProgress(const QString& text, qint64 total) override;
+    void previewPrint(const QString& title, const PagePainter& paint) override;
+    Result<bool> print(const QString& title, const PagePainter& paint) override;
     bool run(const QString& commandLine) override;
     QDateTime now() const override;
 };

@@ -10,6 +10,7 @@
 #include "ledger/recorddialog.h"
 #include "ledger/sidepicture.h"
 #include "ledger/totaldialog.h"
+#include "reports/ledgerextras.h"
 #include "safety/ledgersafetynet.h"
 #include "ui_ledgerwindow.h"
 #include "utilities/aboutwindow.h"
@@ -57,6 +58,8 @@ LedgerWindow::LedgerWindow(Services services, QString userName, QWidget* parent)
     connectCommands();
     m_ledger.trackEdits(&m_edits);
     m_safetyNet = new LedgerSafetyNet(m_services, *this, *m_ui->menuEdit);
+    // Statements, the workbook export, the find bar and the sum of the selection.
+    new LedgerExtras(m_services, *this);
     view->setFocus();
 }
 
@@ -285,7 +288,7 @@ void LedgerWindow::showAbout() {
 }
 
 void LedgerWindow::showHelp() {
-    m_services.host.run(m_services.paths.resolve(DataPaths::HelpLiteral));
+    m_services.host.run(m_services.paths.helpCommandLine());
 }
 
 } // namespace vellumar

@@ -21,8 +21,12 @@ QString withoutTrailingSlash(QString path) {
 
 } // namespace
 
-DataPaths::DataPaths(QString programDirectory)
-    : m_programDirectory(withoutTrailingSlash(QDir::fromNativeSeparators(programDirectory))) {}
+DataPaths::DataPaths(QString programDirectory) : DataPaths(programDirectory, programDirectory) {}
+
+DataPaths::DataPaths(QString dataDirectory, QString programFilesDirectory)
+    : m_programDirectory(withoutTrailingSlash(QDir::fromNativeSeparators(dataDirectory))),
+      m_programFilesDirectory(
+          withoutTrailingSlash(QDir::fromNativeSeparators(programFilesDirectory))) {}
 
 QString DataPaths::resolve(QStringView literal) const {
     return m_programDirectory + nativeLiteral(literal);
@@ -37,7 +41,15 @@ QString DataPaths::ledgerDirectory() const {
 }
 
 QString DataPaths::helpDirectory() const {
-    return resolve(u"/help");
+    return m_programFilesDirectory + QStringLiteral("/help");
+}
+
+QString DataPaths::helpCommandLine() const {
+    return m_programFilesDirectory + HelpLiteral;
+}
+
+QString DataPaths::instanceLockFile() const {
+    return resolve(u"/source/.vellumar.lock");
 }
 
 QString DataPaths::userTable() const {
@@ -46,6 +58,10 @@ QString DataPaths::userTable() const {
 
 QString DataPaths::passwordTable() const {
     return resolve(PasswordTableLiteral);
+}
+
+QString DataPaths::settingsFile() const {
+    return sourceDirectory() + QStringLiteral("/settings.json");
 }
 
 QString DataPaths::ledgerFile(QStringView directoryLiteral, const QString& userName) const {

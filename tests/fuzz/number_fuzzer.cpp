@@ -3,9 +3,12 @@
 // number (never NaN) whose own text reads back to it; number-to-text writes nothing but
 // digits, '.', '-', 'E', '+' or the overflow text. The decimal arithmetic on two texts never
 // crashes, agrees with reading its operands when they are exact, and undoes itself exactly:
-// (a + b) - b is a again whenever all of it stayed exact.
+// (a + b) - b is a again whenever all of it stayed exact. The workbook export's number test
+// and the reading of record dates take any text as well.
 
 #include "host/conversions.h"
+#include "reports/recorddates.h"
+#include "reports/xlsxexport.h"
 
 #include <QString>
 
@@ -73,5 +76,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const double result : {sum.toDouble(), a.times(b).toDouble(), back.toDouble()})
         if (std::isnan(result) && finite)
             std::abort();
+
+    // A text the workbook export writes as a number reads as that number and shows as it was;
+    // a date read from any text is a real date.
+    if (const std::optional<Xlsx::ExactNumber> exact = Xlsx::exactNumber(text))
+        for (const QChar c : text)
+            if (exact->value != value || !((c >= u'0' && c <= u'9') || c == u'.' || c == u'-'))
+                std::abort();
+    if (const std::optional<QDateTime> date = readRecordDate(text); date && !date->isValid())
+        std::abort();
     return 0;
 }

@@ -9,7 +9,8 @@ program=$(pwd)/src/vellumar
 /usr/libexec/at-spi-bus-launcher --launch-immediately &
 bus=$!
 sleep 1
-QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 xvfb-run -a -s "-screen 0 1280x800x24" "$program" &
+# Books of its own: the build is an installed copy, whose books live in the data folder.
+XDG_DATA_HOME=$(mktemp -d) QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 xvfb-run -a -s "-screen 0 1280x800x24" "$program" &
 sleep 5
 /usr/bin/python3 "$here/atspi_tree.py" || status=$?
 pkill -f "$program" || true

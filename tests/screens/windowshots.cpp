@@ -5,15 +5,22 @@
 
 #include "guifixture.h"
 #include "host/qthost.h"
+#include "ledger/ledgerdocument.h"
+#include "reports/reportoutput.h"
+#include "storage/instancelock.h"
 #include "windowtour.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QItemSelectionModel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPrintPreviewDialog>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -48,11 +55,25 @@ struct Message {
     QString detail;
 };
 
+// What a second start says while the first one has the books open, with a file to open.
+Message alreadyRunning() {
+    QTemporaryDir home;
+    const QString books = home.filePath(QStringLiteral(".local/share/Vellumar/source"));
+    QDir().mkpath(books);
+    const InstanceLock first(books + QStringLiteral("/.vellumar.lock"));
+    const InstanceLock second(books + QStringLiteral("/.vellumar.lock"));
+    const Status refusal = withDocumentNotOpened(
+        second.refusal(), QStringLiteral("/home/shop/下载/特级西湖龙井茶庄（城东分店）.z"));
+    return {QStringLiteral("message_already_running"), refusal.message(), MessageFlags::IconWarning,
+            QString(), refusal.detail()};
+}
+
 // The longest message of each kind the program shows.
 QList<Message> messages() {
     const QString ledger = QStringLiteral("/home/shop/.local/share/Vellumar/source/用户/"
                                           "特级西湖龙井茶庄（城东分店）.z");
     return {
+        alreadyRunning(),
         {QStringLiteral("message_save_disk_full"),
          QStringLiteral("文件保存失败！\n无法写入文件“%1”。磁盘空间已满。请腾出空间后重试。")
              .arg(ledger),
@@ -148,6 +169,52 @@ void shootOpenDialog(const QString& folder, const QString& ledgers) {
         ledgers);
 }
 
+// A statement of two pages as the printer gets it, for a look at its PDF.
+bool writeStatement(const QString& folder) {
+    LedgerSheet sheet(80);
+    sheet.applyTitles();
+    for (int row = 1; row <= 70; ++row) {
+        const QStringList cells = {
+            QString::number(row),
+            row % 3 ? QStringLiteral("大米") : QStringLiteral("特级西湖龙井明前茶叶礼盒装（半斤）"),
+            QString::number(row),
+            QStringLiteral("袋"),
+            QStringLiteral("12.5"),
+            QString::number(row * 12.5),
+            QStringLiteral("2026-12-09 09:30:15"),
+            row == 5 ? QStringLiteral("赊账，月底结清。").repeated(12) : QString()};
+        for (int column = 0; column < LedgerSheet::ColumnCount; ++column)
+            sheet.setCell(row, column, cells[column]);
+    }
+    sheet.setCell(71, LedgerSheet::Serial, QStringLiteral("71"));
+    sheet.setCell(71, LedgerSheet::Product, QStringLiteral("花生油"));
+    sheet.setCell(71, LedgerSheet::Date, QStringLiteral("上周三"));
+    ScriptedHost host;
+    const Statement statement = Statement::build(sheet, Period::month(QDate(2026, 12, 9)));
+    const ReportDocument document = statementDocument(sheet, statement, QStringLiteral("张三"),
+                                                      QStringLiteral("城东百货商店"), host);
+    const QString path = QDir(folder).filePath(QStringLiteral("statement.pdf"));
+    const Result<bool> saved = saveReportPdf(document, path);
+    std::printf("%s %s\n", saved.ok() ? "wrote" : "FAILED", qPrintable(path));
+
+    // The same statement in the print preview the operator sees first.
+    QtHost qtHost;
+    QTimer poll;
+    poll.setInterval(100);
+    int waited = 0;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+        if (!preview || !preview->isVisible() || ++waited < 5)
+            return;
+        poll.stop();
+        save(folder, QStringLiteral("StatementPreview"), preview);
+        preview->reject();
+    });
+    poll.start();
+    ReportOutput::preview(qtHost, document);
+    return saved.ok();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -177,10 +244,24 @@ int main(int argc, char* argv[]) {
                 QCoreApplication::processEvents();
                 failures += save(folder, QStringLiteral("LedgerWindow_smallest"), window) ? 0 : 1;
                 window->resize(designed);
+                // The find bar open and some records selected, at the designed size and larger.
+                if (auto* find = window->findChild<QAction*>(QStringLiteral("actionFind")))
+                    find->trigger();
+                if (auto* grid = window->findChild<QTableView*>(QStringLiteral("高级表格1")))
+                    grid->selectionModel()->select(
+                        QItemSelection(grid->model()->index(1, 0), grid->model()->index(4, 7)),
+                        QItemSelectionModel::ClearAndSelect);
+                QCoreApplication::processEvents();
+                failures += save(folder, QStringLiteral("LedgerWindow_findbar"), window) ? 0 : 1;
+                window->resize(1280, 780);
+                QCoreApplication::processEvents();
+                failures += save(folder, QStringLiteral("LedgerWindow_larger"), window) ? 0 : 1;
+                window->resize(designed);
             }
         });
     }
     shootMessages(folder);
+    failures += writeStatement(folder) ? 0 : 1;
     {
         QTemporaryDir ledgers;
         for (const char* name : {"张三.z", "李四.z", "特级西湖龙井茶庄（城东分店）.z"}) {

@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <utility>
+
 using namespace vellumar;
 
 QStringList ScriptedHost::messageTexts() const {
@@ -17,6 +19,8 @@ void ScriptedHost::clearRecords() {
     m_fileDialogs.clear();
     m_questions.clear();
     m_saveDialogs.clear();
+    m_printJobs.clear();
+    m_progressTexts.clear();
 }
 
 QString ScriptedHost::problems() const {
@@ -28,6 +32,11 @@ QString ScriptedHost::problems() const {
                        .arg(m_questionAnswers.size()));
     if (!m_files.isEmpty())
         all.append(QStringLiteral("%1 scripted file choice(s) left unused").arg(m_files.size()));
+    if (!m_printAnswers.isEmpty())
+        all.append(
+            QStringLiteral("%1 scripted print answer(s) left unused").arg(m_printAnswers.size()));
+    if (m_cancelProgress)
+        all.append(QStringLiteral("a scripted progress cancel left unused"));
     if (!m_saveFiles.isEmpty())
         all.append(
             QStringLiteral("%1 scripted save-file choice(s) left unused").arg(m_saveFiles.size()));
@@ -39,6 +48,9 @@ QStringList ScriptedHost::englishWords(const QString& text) {
                                         QStringLiteral("GBK"),      QStringLiteral("GB"),
                                         QStringLiteral("CSV"),      QStringLiteral("Excel"),
                                         QStringLiteral("WPS"),      QStringLiteral("LibreOffice")};
+    // The kinds of file the report commands save, and their endings in a file's name.
+    static const QStringList fileKinds = {QStringLiteral("PDF"), QStringLiteral("pdf"),
+                                          QStringLiteral("xlsx")};
     // Runs of Latin text between Chinese characters and spaces; paths are the files' own.
     static const QRegularExpression runs(QStringLiteral("[^\\s\\x{2E80}-\\x{FFFF}]+"));
     static const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
@@ -49,7 +61,7 @@ QStringList ScriptedHost::englishWords(const QString& text) {
             continue;
         for (auto match = word.globalMatch(token); match.hasNext();) {
             const QString english = match.next().captured();
-            if (!allowed.contains(english))
+            if (!allowed.contains(english) && !fileKinds.contains(english))
                 found.append(english);
         }
     }
@@ -123,4 +135,48 @@ bool ScriptedHost::run(const QString& commandLine) {
 
 QDateTime ScriptedHost::now() const {
     return m_now;
+}
+
+namespace {
+
+class ScriptedProgress final : public Progress {
+public:
+    explicit ScriptedProgress(bool cancel) : m_cancel(cancel) {}
+    bool advance(qint64) override { return !m_cancel; }
+
+private:
+    bool m_cancel;
+};
+
+} // namespace
+
+std::unique_ptr<Progress> ScriptedHost::startProgress(const QString& text, qint64) {
+    m_progressTexts.append(text);
+    if (!englishWords(text).isEmpty())
+        m_problems.append(QStringLiteral("English in a progress text: ") + text);
+    const bool cancel = std::exchange(m_cancelProgress, false);
+    return std::make_unique<ScriptedProgress>(cancel);
+}
+
+Status ScriptedHost::sendToPrintTarget(const PagePainter& paint) {
+    return m_printTarget ? m_printTarget(paint) : Status();
+}
+
+void ScriptedHost::previewPrint(const QString& title, const PagePainter& paint) {
+    m_printJobs.append({title, true});
+    if (Status painted = sendToPrintTarget(paint); !painted)
+        messageBox(painted.message(), MessageFlags::IconWarning, QString(), painted.detail());
+}
+
+Result<bool> ScriptedHost::print(const QString& title, const PagePainter& paint) {
+    if (m_printAnswers.isEmpty()) {
+        m_problems.append(QStringLiteral("unscripted printer dialog: ") + title);
+        return false;
+    }
+    if (!m_printAnswers.dequeue())
+        return false;
+    m_printJobs.append({title, false});
+    if (Status painted = sendToPrintTarget(paint); !painted)
+        return painted;
+    return true;
 }

@@ -31,6 +31,23 @@ public:
     // The file the next save-file dialog returns; an empty string means "cancelled".
     void chooseSaveFile(const QString& path) { m_saveFiles.enqueue(path); }
     void setNow(const QDateTime& moment) { m_now = moment; }
+    // Whether the operator confirms the next printer dialog.
+    void answerPrint(bool confirm) { m_printAnswers.enqueue(confirm); }
+    // What receives the pages of every print preview and confirmed print (a PDF writer, say);
+    // without it they are only recorded.
+    void setPrintTarget(std::function<vellumar::Status(const vellumar::PagePainter&)> target) {
+        m_printTarget = std::move(target);
+    }
+    // The progress indicator started next is stopped by the operator at its first step.
+    void cancelNextProgress() { m_cancelProgress = true; }
+
+    struct PrintJob {
+        QString title;
+        bool preview;
+    };
+    const QList<PrintJob>& printJobs() const { return m_printJobs; }
+    // The texts of the progress indicators started, and the steps each was told about.
+    const QStringList& progressTexts() const { return m_progressTexts; }
 
     const QList<Message>& messages() const { return m_messages; }
     QStringList messageTexts() const;
@@ -58,10 +75,20 @@ public:
                                             const QString& startDirectory) override;
     std::optional<QString> chooseFileToSave(const QList<vellumar::FileFilter>& filters,
                                             const QString& suggestedPath) override;
+    std::unique_ptr<vellumar::Progress> startProgress(const QString& text, qint64 total) override;
+    void previewPrint(const QString& title, const vellumar::PagePainter& paint) override;
+    vellumar::Result<bool> print(const QString& title, const vellumar::PagePainter& paint) override;
     bool run(const QString& commandLine) override;
     QDateTime now() const override;
 
 private:
+    vellumar::Status sendToPrintTarget(const vellumar::PagePainter& paint);
+    QQueue<bool> m_printAnswers;
+    std::function<vellumar::Status(const vellumar::PagePainter&)> m_printTarget;
+    QList<PrintJob> m_printJobs;
+    QStringList m_progressTexts;
+    bool m_cancelProgress = false;
+
     QQueue<int> m_answers;
     QQueue<int> m_questionAnswers;
     QQueue<QString> m_files;

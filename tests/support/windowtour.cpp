@@ -2,7 +2,9 @@
 
 #include "accounts/signinwindow.h"
 #include "accounts/userdirectory.h"
+#include "accounts/userlistwindow.h"
 #include "checks.h"
+#include "frame/startdocument.h"
 #include "ledger/ledgerfile.h"
 #include "ledger/ledgersheet.h"
 #include "safety/safetypaths.h"
@@ -10,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
@@ -20,6 +23,10 @@ using namespace vellumar;
 namespace {
 
 const QString Holder = QStringLiteral("张三");
+
+QString viewedCopy(const GuiFixture& fixture) {
+    return fixture.paths.programDirectory() + QStringLiteral("/副本/张三（十二月备份）.z");
+}
 
 void prepareData(GuiFixture& fixture) {
     RecordTable users = valueOf(RecordTable::open(fixture.paths.userTable()));
@@ -45,6 +52,9 @@ void prepareData(GuiFixture& fixture) {
             sheet.setCell(row, column, cells[column]);
     }
     must(LedgerFile::save(fixture.paths.ledgerFile(DataPaths::LedgerDirSlash, Holder), sheet));
+    // A copy kept elsewhere, which opens only to be looked at.
+    QDir().mkpath(fixture.paths.programDirectory() + QStringLiteral("/副本"));
+    must(LedgerFile::save(viewedCopy(fixture), sheet));
 
     // Two earlier versions of the ledger, and a holder deleted into the recycle bin.
     const QString versions = SafetyPaths::holderFolder(fixture.paths, Holder);
@@ -116,6 +126,9 @@ void tourWindows(GuiFixture& fixture, const WindowVisitor& visit) {
     visitOpened(
         fixture, QStringLiteral("AboutWindow"), [&] { trigger(userList, "actionAbout"); }, visit);
     visitOpened(
+        fixture, QStringLiteral("ReceivablesWindow"),
+        [&] { trigger(userList, "actionReceivables"); }, visit);
+    visitOpened(
         fixture, QStringLiteral("RecycleBinWindow"), [&] { trigger(userList, "actionRecycleBin"); },
         visit);
     visitOpened(
@@ -164,5 +177,19 @@ void tourWindows(GuiFixture& fixture, const WindowVisitor& visit) {
         visit);
     visitOpened(
         fixture, QStringLiteral("AboutWindow (ledger)"), [&] { trigger(ledger, "actionAbout"); },
+        visit);
+    visitOpened(
+        fixture, QStringLiteral("StatementDialog"), [&] { trigger(ledger, "actionStatement"); },
+        visit);
+
+    // A ledger file from the file manager that belongs to no holder.
+    fixture.frame.close(ledger);
+    settle();
+    visitOpened(
+        fixture, QStringLiteral("LedgerViewWindow"),
+        [&] {
+            openLedgerDocument(fixture.services, *qobject_cast<UserListWindow*>(userList),
+                               viewedCopy(fixture));
+        },
         visit);
 }
