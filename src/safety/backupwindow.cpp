@@ -13,7 +13,6 @@
 
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QProgressDialog>
 
 namespace vellumar {
 
@@ -127,24 +126,19 @@ bool BackupWindow::readSummaries() {
     }
     if (unread.isEmpty())
         return true;
-    QProgressDialog progress(QStringLiteral("正在读取备份的版本…"), QStringLiteral("停止"), 0,
-                             static_cast<int>(unread.size()), this);
-    progress.setWindowTitle(windowTitle());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
+    // Reading a large version takes a moment; many of them show their progress.
+    const std::unique_ptr<Progress> progress = m_services.host.startProgress(
+        QStringLiteral("正在读取“%1”的 %2 个版本…").arg(holder(), QString::number(unread.size())),
+        unread.size());
     WaitCursor wait;
     for (qsizetype n = 0; n < unread.size(); ++n) {
-        progress.setLabelText(
-            QStringLiteral("正在读取第 %1 个版本，共 %2 个…").arg(n + 1).arg(unread.size()));
-        progress.setValue(static_cast<int>(n));
-        if (progress.wasCanceled())
+        if (!progress->advance(n))
             return false;
         const QFileInfo info(unread[n]->path);
         m_summaries.insert(unread[n]->path, Summary{info.size(), info.lastModified(),
                                                     LedgerBackups::summarize(unread[n]->path)});
     }
-    progress.setValue(static_cast<int>(unread.size()));
-    return true;
+    return progress->advance(unread.size());
 }
 
 std::optional<BackupVersion> BackupWindow::selected() const {

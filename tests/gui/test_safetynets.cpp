@@ -350,11 +350,20 @@ void TestSafetyNets::backupWindowRestoresAVersion() {
     fixture.host.clearRecords();
     UserListWindow* list = openUserList(fixture, {u"李四"_qs, User});
     select(list, 1);
+    // Stopped while it reads the versions, the window lists them without their figures.
+    fixture.host.cancelNextProgress();
     action(list, "actionBackups")->trigger();
     auto* backups = qobject_cast<BackupWindow*>(fixture.frame.topWindow());
     QVERIFY(backups);
-    QCOMPARE(GuiFixture::control<QListWidget>(backups, "holders")->currentItem()->text(), User);
+    QCOMPARE(fixture.host.progressTexts(), QStringList{u"正在读取“张三”的 2 个版本…"_qs});
     auto* versions = GuiFixture::control<QTableWidget>(backups, "versions");
+    QCOMPARE(cellsOf(versions, 0).mid(1, 2), (QStringList{u"未读取"_qs, u"未读取"_qs}));
+    fixture.frame.close(backups);
+    action(list, "actionBackups")->trigger();
+    backups = qobject_cast<BackupWindow*>(fixture.frame.topWindow());
+    QVERIFY(backups);
+    QCOMPARE(GuiFixture::control<QListWidget>(backups, "holders")->currentItem()->text(), User);
+    versions = GuiFixture::control<QTableWidget>(backups, "versions");
     QCOMPARE(versions->rowCount(), 2);
     QCOMPARE(cellsOf(versions, 0).mid(1, 2), (QStringList{u"2"_qs, u"10"_qs}));
     QCOMPARE(cellsOf(versions, 1).mid(1, 2), (QStringList{u"1"_qs, u"5"_qs}));
