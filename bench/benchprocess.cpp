@@ -9,16 +9,37 @@
 
 namespace vellumar::bench {
 
-long peakMemoryKiB() {
+namespace {
+
+// A figure of /proc/self/status in KiB ("VmHWM", "VmRSS"); 0 when it cannot be read.
+long statusKiB(const QByteArray& field) {
     QFile status(QStringLiteral("/proc/self/status"));
     if (status.open(QIODevice::ReadOnly)) {
         for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').value(0).toLong();
+            if (line.startsWith(QByteArray(field + ':')))
+                return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLong();
     }
+    return 0;
+}
+
+} // namespace
+
+long peakMemoryKiB() {
+    if (const long peak = statusKiB("VmHWM"))
+        return peak;
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+}
+
+long currentMemoryKiB() {
+    return statusKiB("VmRSS");
+}
+
+void resetPeakMemory() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
 }
 
 Measured runChild(const QStringList& arguments) {

@@ -13,6 +13,11 @@ namespace vellumar::bench {
 // over from the parent through fork and exec, so a child started by a large parent reports the
 // parent's peak. VmHWM belongs to the address space, which exec makes anew.
 long peakMemoryKiB();
+// The memory the process holds now, in KiB.
+long currentMemoryKiB();
+// Sets the high-water mark back to what the process holds now, so the next peak is that of
+// the step measured, not of the load before it.
+void resetPeakMemory();
 
 // What one child process reported on its line "RESULT seconds peakKiB extra...".
 struct Measured {

@@ -7,6 +7,9 @@
 //   ledger_bench run DIR [SIZES...]    measures and prints the table
 //   ledger_bench hostile DIR           writes files beyond and at a ledger's ceilings into DIR,
 //                                      measures loading or refusing each, prints the table
+//   ledger_bench safety DIR [SIZES...] measures the safety nets on the ledgers in DIR: one undo
+//                                      step of deleting every record, the journal write per
+//                                      added record, keeping a version and restoring one
 //   ledger_bench smoke                 a quick run on 1000 records in a temporary folder
 //   ledger_bench screenshot FILE PNG [W H]   opens the window on a ledger file, saves a picture
 
@@ -18,11 +21,14 @@
 #include "frame/services.h"
 #include "host/conversions.h"
 #include "host/host.h"
+#include "ledger/holderledger.h"
+#include "ledger/ledgeredits.h"
 #include "ledger/ledgerfile.h"
 #include "ledger/ledgerlimits.h"
 #include "ledger/ledgerrecords.h"
 #include "ledger/ledgersheet.h"
 #include "ledger/ledgerwindow.h"
+#include "safety/safetypaths.h"
 #include "storage/datapaths.h"
 #include "storage/datastore.h"
 
@@ -36,6 +42,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QUndoStack>
 
 #include <algorithm>
 #include <cstdio>
@@ -55,7 +62,9 @@ QTextStream& out() {
     return stream;
 }
 
+using bench::currentMemoryKiB;
 using bench::peakMemoryKiB;
+using bench::resetPeakMemory;
 
 QString ledgerFileName(int records) {
     return QStringLiteral("ledger_%1.z").arg(records);
@@ -258,6 +267,151 @@ int measureScroll(const QString& file) {
     return 0;
 }
 
+// "全选" and "删除记录" on the whole ledger, then "撤销": the time of the undo until the grid
+// is painted, and what the two steps took beyond the memory the open window held.
+int measureUndo(const QString& file) {
+    OpenWindow open;
+    double seconds = 0;
+    if (!openLedger(open, file, seconds))
+        return fail(QStringLiteral("the grid was never painted"));
+    QTableView* view = open.window->grid();
+    LedgerSheet& sheet = open.window->sheet();
+    const int rows = sheet.rowCount();
+    const QString lastProduct = sheet.cell(rows - 1, LedgerSheet::Product);
+    QCoreApplication::processEvents();
+    const long before = currentMemoryKiB();
+    resetPeakMemory();
+    QElapsedTimer timer;
+    timer.start();
+    view->selectAll();
+    open.window->edits().deleteRows(1, rows - 1);
+    view->viewport()->repaint();
+    const double deleteMs = timer.nsecsElapsed() / 1e6;
+    timer.restart();
+    open.window->edits().undo();
+    view->viewport()->repaint();
+    const double undoSeconds = timer.nsecsElapsed() / 1e9;
+    if (sheet.rowCount() != rows || sheet.cell(rows - 1, LedgerSheet::Product) != lastProduct)
+        return fail(QStringLiteral("undo did not give the ledger back"));
+    const long extra = peakMemoryKiB() - before;
+    report(undoSeconds, QStringLiteral("%1 %2 %3")
+                            .arg(deleteMs, 0, 'f', 1)
+                            .arg(extra / 1024.0, 0, 'f', 1)
+                            .arg(before / 1024.0, 0, 'f', 0));
+    return 0;
+}
+
+// A program folder whose holder's ledger is the given file, opened as the window does: the
+// holder's ledger loaded, its changes and journal ready.
+struct OpenHolder {
+    QTemporaryDir folder;
+    DataPaths paths{folder.path()};
+    LocalFileSystem files;
+    LedgerSheet sheet{0};
+    LedgerEdits edits{sheet};
+    std::unique_ptr<HolderLedger> ledger;
+
+    bool open(const QString& file) {
+        if (!prepareProgramFolder(folder, file, paths))
+            return false;
+        ledger = std::make_unique<HolderLedger>(paths, files, UserName);
+        ledger->trackEdits(&edits);
+        return ledger->load(sheet).ok();
+    }
+};
+
+RecordFields benchRecord(int n) {
+    return {QStringLiteral("康师傅红烧牛肉面 %1").arg(n),
+            QStringLiteral("3"),
+            QStringLiteral("箱"),
+            QStringLiteral("42.5"),
+            QStringLiteral("127.5"),
+            QStringLiteral("月底结清")};
+}
+
+// Adding records to a large ledger with the journal written and flushed for each, and
+// without: the difference is what the journal costs a record.
+int measureJournal(const QString& file) {
+    OpenHolder open;
+    if (!open.open(file))
+        return fail(QStringLiteral("the ledger could not be opened"));
+    constexpr int Adds = 500;
+    QElapsedTimer timer;
+    timer.start();
+    for (int n = 0; n < Adds; ++n)
+        if (!open.edits.addRecord(benchRecord(n), QStringLiteral("2026-12-09 09:30:15")).ok())
+            return fail(QStringLiteral("a record was refused"));
+    const double plain = timer.nsecsElapsed() / 1e9 / Adds;
+    open.edits.setRecorder(open.ledger->journal());
+    timer.restart();
+    if (!open.edits.addRecord(benchRecord(Adds), QStringLiteral("2026-12-09 09:30:15")).ok())
+        return fail(QStringLiteral("a record was refused"));
+    const double first = timer.nsecsElapsed() / 1e9;
+    timer.restart();
+    for (int n = 1; n <= Adds; ++n)
+        if (!open.edits.addRecord(benchRecord(Adds + n), QStringLiteral("2026-12-09 09:30:15"))
+                 .ok())
+            return fail(QStringLiteral("a record was refused"));
+    const double journaled = timer.nsecsElapsed() / 1e9 / Adds;
+    if (!open.edits.isRecording())
+        return fail(QStringLiteral("the journal refused a change"));
+    report(journaled - plain, QStringLiteral("%1 %2 %3")
+                                  .arg(plain * 1e6, 0, 'f', 1)
+                                  .arg(journaled * 1e3, 0, 'f', 2)
+                                  .arg(first * 1e3, 0, 'f', 1));
+    return 0;
+}
+
+// A save of the whole ledger that first keeps the version it replaces, and the keeping alone.
+int measureBackup(const QString& file) {
+    OpenHolder open;
+    if (!open.open(file))
+        return fail(QStringLiteral("the ledger could not be opened"));
+    if (!open.edits.addRecord(benchRecord(1), QStringLiteral("2026-12-09 09:30:15")).ok())
+        return fail(QStringLiteral("a record was refused"));
+    const QString path = open.paths.ledgerFile(DataPaths::LedgerDirSlash, UserName);
+    QElapsedTimer timer;
+    timer.start();
+    const Result<BackupVersion> kept =
+        open.ledger->backups().keep(path, QDateTime(QDate(2026, 12, 8), QTime(18, 0)));
+    const double keep = timer.nsecsElapsed() / 1e9;
+    if (!kept)
+        return fail(kept.status().message());
+    resetPeakMemory();
+    timer.restart();
+    if (const Status saved = open.ledger->save(open.sheet, QDateTime::currentDateTime()); !saved)
+        return fail(saved.message());
+    const double save = timer.nsecsElapsed() / 1e9;
+    report(keep, QStringLiteral("%1").arg(save * 1e3, 0, 'f', 0));
+    return 0;
+}
+
+// Putting a version back: it is read to be sure it loads, the ledger there is read and kept
+// as a version, and the version is copied into the ledger's place.
+int measureRestore(const QString& file) {
+    OpenHolder open;
+    if (!open.open(file))
+        return fail(QStringLiteral("the ledger could not be opened"));
+    const QString path = open.paths.ledgerFile(DataPaths::LedgerDirSlash, UserName);
+    const Result<BackupVersion> kept =
+        open.ledger->backups().keep(path, QDateTime(QDate(2026, 12, 8), QTime(18, 0)));
+    if (!kept)
+        return fail(kept.status().message());
+    open.ledger.reset();
+    open.sheet.replaceRows({});
+    const long before = currentMemoryKiB();
+    resetPeakMemory();
+    HolderLedger restorer(open.paths, open.files, UserName);
+    QElapsedTimer timer;
+    timer.start();
+    if (const Status restored = restorer.restore(kept->path, QDateTime::currentDateTime());
+        !restored)
+        return fail(restored.message());
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    report(seconds, QStringLiteral("%1").arg((peakMemoryKiB() - before) / 1024.0, 0, 'f', 0));
+    return 0;
+}
+
 int screenshot(const QString& file, const QString& png, const QSize& size) {
     OpenWindow open;
     double seconds = 0;
@@ -341,6 +495,37 @@ int runAll(const QString& directory, const QList<int>& sizes, int runs) {
         }
     }
     out() << scrollLine << Qt::endl;
+    return 0;
+}
+
+// ----- the safety nets ----------------------------------------------------------------------
+
+int runSafety(const QString& directory, const QList<int>& sizes, int runs) {
+    if (const int generated = generate(directory, sizes); generated != 0)
+        return generated;
+    out()
+        << "\n| Records | Delete all (step) | Undo, grid painted | Extra memory of delete + undo | "
+           "Memory of the open window | Add a record: journal write (with fsync) | First "
+           "journaled change | Keep a version | Save with the version kept | Restore a "
+           "version | Extra memory of restore |\n"
+        << "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+    for (int records : sizes) {
+        const QString file = QDir(directory).filePath(ledgerFileName(records));
+        const Measured undo = runMedian(QStringLiteral("undo"), file, runs);
+        const Measured journal = runMedian(QStringLiteral("journal"), file, runs);
+        const Measured backup = runMedian(QStringLiteral("backup"), file, runs);
+        const Measured restore = runMedian(QStringLiteral("restore"), file, runs);
+        if (!undo.ok || !journal.ok || !backup.ok || !restore.ok)
+            return fail(QStringLiteral("a safety measurement failed for %1 records").arg(records));
+        out() << "| " << records << " | " << undo.extra.value(0) << " ms | " << ms(undo.seconds)
+              << " | " << undo.extra.value(1) << " MiB | " << undo.extra.value(2) << " MiB | "
+              << QString::number(journal.seconds * 1e3, 'f', 2) << " ms | "
+              << journal.extra.value(2) << " ms | " << ms(backup.seconds) << " | "
+              << backup.extra.value(0) << " ms | " << ms(restore.seconds) << " | "
+              << restore.extra.value(0) << " MiB |\n";
+        out().flush();
+    }
+    out() << Qt::endl;
     return 0;
 }
 
@@ -468,8 +653,10 @@ int smoke() {
     if (const int generated = generate(directory.path(), sizes); generated != 0)
         return generated;
     const QString file = directory.filePath(ledgerFileName(1000));
-    for (const QString& kind : {QStringLiteral("load"), QStringLiteral("save"),
-                                QStringLiteral("freerow"), QStringLiteral("open")})
+    for (const QString& kind :
+         {QStringLiteral("load"), QStringLiteral("save"), QStringLiteral("freerow"),
+          QStringLiteral("open"), QStringLiteral("undo"), QStringLiteral("journal"),
+          QStringLiteral("backup"), QStringLiteral("restore")})
         if (!runChild(kind, file).ok)
             return fail(QStringLiteral("%1 failed").arg(kind));
     out() << "smoke run passed" << Qt::endl;
@@ -485,6 +672,7 @@ int main(int argc, char* argv[]) {
     const QString command = arguments.value(0);
     const bool needsWindows = (command == QStringLiteral("measure") &&
                                (arguments.value(1) == QStringLiteral("open") ||
+                                arguments.value(1) == QStringLiteral("undo") ||
                                 arguments.value(1) == QStringLiteral("scroll"))) ||
                               command == QStringLiteral("screenshot");
     if (needsWindows) {
@@ -496,6 +684,8 @@ int main(int argc, char* argv[]) {
         if (command == QStringLiteral("screenshot"))
             return screenshot(arguments.value(1), arguments.value(2),
                               QSize(arguments.value(3).toInt(), arguments.value(4).toInt()));
+        if (arguments.value(1) == QStringLiteral("undo"))
+            return measureUndo(arguments.value(2));
         return arguments.value(1) == QStringLiteral("open") ? measureOpen(arguments.value(2))
                                                             : measureScroll(arguments.value(2));
     }
@@ -513,9 +703,16 @@ int main(int argc, char* argv[]) {
             return measureAttempt(file);
         if (kind == QStringLiteral("sum"))
             return measureSum(file);
+        if (kind == QStringLiteral("journal"))
+            return measureJournal(file);
+        if (kind == QStringLiteral("backup"))
+            return measureBackup(file);
+        if (kind == QStringLiteral("restore"))
+            return measureRestore(file);
         return fail(QStringLiteral("unknown measurement ") + kind);
     }
-    if (command == QStringLiteral("generate") || command == QStringLiteral("run")) {
+    if (command == QStringLiteral("generate") || command == QStringLiteral("run") ||
+        command == QStringLiteral("safety")) {
         QList<int> sizes;
         for (const QString& size : arguments.mid(2))
             sizes.append(size.toInt());
@@ -523,13 +720,15 @@ int main(int argc, char* argv[]) {
             sizes = DefaultSizes;
         if (command == QStringLiteral("generate"))
             return generate(arguments.value(1), sizes);
+        if (command == QStringLiteral("safety"))
+            return runSafety(arguments.value(1), sizes, 3);
         return runAll(arguments.value(1), sizes, 3);
     }
     if (command == QStringLiteral("hostile"))
         return runHostile(arguments.value(1), 3);
     if (command == QStringLiteral("smoke"))
         return smoke();
-    std::fprintf(stderr, "usage: ledger_bench generate|run DIR [SIZES...] | hostile DIR | smoke | "
-                         "screenshot FILE PNG [W H]\n");
+    std::fprintf(stderr, "usage: ledger_bench generate|run|safety DIR [SIZES...] | hostile DIR | "
+                         "smoke | screenshot FILE PNG [W H]\n");
     return 2;
 }

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the program in Release and measures the ledger at 1 000, 100 000 and 1 000 000
-# records, then files beyond and at a ledger's ceilings (about 800 MB in DATA_FOLDER/hostile,
-# and a sparse 2 GiB file). The generated files are kept in the data folder between runs.
+# records, then the safety nets on the same ledgers (undo, journal, backups), then files beyond
+# and at a ledger's ceilings (about 800 MB in DATA_FOLDER/hostile, and a sparse 2 GiB file).
+# The generated files are kept in the data folder between runs.
 #   bench/run.sh [DATA_FOLDER] [SIZES...]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -14,6 +15,7 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELLUMAR_BUIL
     >/dev/null
 cmake --build "$build" -j2 --target ledger_bench shared_bench
 QT_QPA_PLATFORM=offscreen "$build/bench/ledger_bench" run "$data" "$@"
+QT_QPA_PLATFORM=offscreen "$build/bench/ledger_bench" safety "$data" "$@"
 QT_QPA_PLATFORM=offscreen "$build/bench/ledger_bench" hostile "$data/hostile"
 
 # The shared books against a PostgreSQL server of the benchmark's own (flushing to disk as a

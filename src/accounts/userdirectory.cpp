@@ -1,10 +1,14 @@
 #include "accounts/userdirectory.h"
 
+#include "safety/ledgerbackups.h"
+#include "safety/safetypaths.h"
 #include "storage/fileerror.h"
+#include "storage/safefile.h"
 #include "storage/usernames.h"
 
 #include <QDir>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
@@ -15,16 +19,18 @@ namespace vellumar {
 namespace {
 
 // The file steps a note can announce.
-constexpr QStringView RenameStep = u"rename-ledger";    // ledger to move to the new name
+constexpr QStringView RenameStep = u"rename-ledger";       // the user's files to the new name
+constexpr QStringView RecycleStep = u"into-recycle-bin";   // files into the bin, record to delete
+constexpr QStringView RestoreStep = u"out-of-recycle-bin"; // files back, record to append
+constexpr QStringView RestoredStep = u"tidy-recycle-bin";  // record appended, entry to remove
+// Written by earlier versions of the program, which deleted a user's ledger for good; a note
+// of theirs is still settled the way they meant it.
 constexpr QStringView RemoveStep = u"set-ledger-aside"; // ledger to move aside, record to delete
 constexpr QStringView DiscardStep = u"discard-ledger";  // record deleted, ledger aside to delete
 
-// A ledger set aside during a delete is named so that it can never be any user's ledger (it
-// does not end in ".z") and stays out of sight in the file manager.
-QString newAsideName() {
-    return QStringLiteral(".正在删除的账本-%1")
-        .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
-}
+// The user's files a note names, in the order they move.
+constexpr QStringView LedgerFile = u"ledger";
+constexpr QStringView BackupsFolder = u"backups";
 
 QString shown(const QString& path) {
     return QDir::toNativeSeparators(path);
@@ -49,6 +55,8 @@ struct UserDirectory::Pending {
     QString name;      // the user's name before the change
     QString newName;   // for a rename
     QString asideName; // for a delete: the ledger's name while it is set aside
+    QString entry;     // the recycle bin's entry the files go to or come from
+    QStringList files; // which of the user's files move ("ledger", "backups")
 
     static std::optional<Pending> parse(const RecordTable::Note& note) {
         const QJsonDocument document = QJsonDocument::fromJson(note.text.toUtf8());
@@ -62,10 +70,20 @@ struct UserDirectory::Pending {
         pending.name = object.value(u"name").toString();
         pending.newName = object.value(u"newName").toString();
         pending.asideName = object.value(u"aside").toString();
-        // An aside name is only ever one of ours, so a damaged note cannot aim at other files.
+        pending.entry = object.value(u"entry").toString();
+        // A rename noted before backups moved along names no files: the ledger alone.
+        const QJsonValue files = object.value(u"files");
+        pending.files = files.isUndefined() ? QStringList{LedgerFile.toString()}
+                                            : files.toVariant().toStringList();
+        // Names are only ever ours, so a damaged note cannot aim at other files.
         if (!pending.asideName.isEmpty() &&
             (!pending.asideName.startsWith(u'.') || !isSafeUserName(pending.asideName)))
             return std::nullopt;
+        if (!pending.entry.isEmpty() && !RecycleBin::isEntryId(pending.entry))
+            return std::nullopt;
+        for (const QString& file : pending.files)
+            if (file != LedgerFile && file != BackupsFolder)
+                return std::nullopt;
         return pending;
     }
 
@@ -76,12 +94,22 @@ struct UserDirectory::Pending {
                            {QStringLiteral("newName"), newName}};
         if (!asideName.isEmpty())
             object.insert(u"aside", asideName);
+        if (!entry.isEmpty())
+            object.insert(u"entry", entry);
+        object.insert(u"files", QJsonArray::fromStringList(files));
         return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
     }
 };
 
+// One of a user's files on its way: what it is, from where, to where.
+struct UserDirectory::Move {
+    QString file;
+    QString from;
+    QString to;
+};
+
 UserDirectory::UserDirectory(const DataPaths& paths, FileSystem& files, RecordTable table)
-    : m_paths(paths), m_files(files), m_table(std::move(table)),
+    : m_paths(paths), m_files(files), m_bin(paths, files), m_table(std::move(table)),
       m_fileNameLimit(vellumar::fileNameLimit(paths.ledgerDirectory())) {}
 
 Result<std::unique_ptr<UserDirectory>> UserDirectory::open(const DataPaths& paths,
@@ -127,6 +155,79 @@ Result<FileSystem::Kind> UserDirectory::ledgerKind(const QString& name) const {
     if (!isValidName(name))
         return FileSystem::Kind::Missing;
     return m_files.kind(ledgerPath(name));
+}
+
+QString UserDirectory::backupsPath(const QString& name) const {
+    return SafetyPaths::holderFolder(m_paths, name);
+}
+
+Result<FileSystem::Kind> UserDirectory::backupsKind(const QString& name) const {
+    if (!isValidName(name))
+        return FileSystem::Kind::Missing;
+    return m_files.kind(backupsPath(name));
+}
+
+Result<QStringList> UserDirectory::filesOf(const QString& name) const {
+    QStringList files;
+    const Result<FileSystem::Kind> ledger = ledgerKind(name);
+    if (!ledger)
+        return ledger.status();
+    if (*ledger != FileSystem::Kind::Missing)
+        files.append(LedgerFile.toString());
+    // Only a folder is the user's backups; anything else of that name is left where it is.
+    const Result<FileSystem::Kind> backups = backupsKind(name);
+    if (!backups)
+        return backups.status();
+    if (*backups == FileSystem::Kind::Directory)
+        files.append(BackupsFolder.toString());
+    return files;
+}
+
+QList<UserDirectory::Move> UserDirectory::renameMoves(const Pending& pending) const {
+    QList<Move> moves;
+    for (const QString& file : pending.files)
+        moves.append(file == LedgerFile
+                         ? Move{file, ledgerPath(pending.name), ledgerPath(pending.newName)}
+                         : Move{file, backupsPath(pending.name), backupsPath(pending.newName)});
+    return moves;
+}
+
+// Into the bin (from the user's places to the entry); the other way round they are reversed.
+QList<UserDirectory::Move> UserDirectory::binMoves(const Pending& pending) const {
+    QList<Move> moves;
+    for (const QString& file : pending.files)
+        moves.append(file == LedgerFile
+                         ? Move{file, ledgerPath(pending.name), m_bin.ledgerOf(pending.entry)}
+                         : Move{file, backupsPath(pending.name), m_bin.backupsOf(pending.entry)});
+    return moves;
+}
+
+Status UserDirectory::moveAll(const QList<Move>& moves) {
+    for (qsizetype done = 0; done < moves.size(); ++done) {
+        if (Status moved = m_files.rename(moves[done].from, moves[done].to); !moved) {
+            if (Status back = moveBack(moves.first(done)); !back)
+                return Status::failure(moved.message() + QStringLiteral("\n\n") + back.message(),
+                                       moved.detail());
+            return moved;
+        }
+    }
+    return Status();
+}
+
+Status UserDirectory::moveBack(const QList<Move>& moves) {
+    Status failed;
+    for (auto move = moves.crbegin(); move != moves.crend(); ++move) {
+        const Result<FileSystem::Kind> there = m_files.kind(move->to);
+        if (!there) {
+            failed = there.status();
+            continue;
+        }
+        if (*there == FileSystem::Kind::Missing)
+            continue;
+        if (Status back = m_files.rename(move->to, move->from); !back)
+            failed = back;
+    }
+    return failed;
 }
 
 Status UserDirectory::reload() {
@@ -175,7 +276,7 @@ Status UserDirectory::dropNote(qint64 id) {
     return m_table.change([&](RecordTable::Editor& editor) { return editor.removeNote(id); });
 }
 
-UserChange UserDirectory::checkNewName(const QString& name) const {
+UserChange UserDirectory::checkNewName(const QString& name, const QString& lead) const {
     if (!isValidName(name))
         return UserChange::refused(UserChange::Refusal::InvalidName,
                                    Status::failure(QStringLiteral("用户名无效！")));
@@ -183,18 +284,25 @@ UserChange UserDirectory::checkNewName(const QString& name) const {
         return UserChange::refused(UserChange::Refusal::NameInUse,
                                    Status::failure(QStringLiteral("此用户已存在！")));
     // A file under the name belongs to nobody now (a ledger whose user went without it, or
-    // something put there by hand). Handing it to a new holder would show them someone
-    // else's books, so the name waits until the operator has looked at the file.
-    const QString path = ledgerPath(name);
-    const Result<FileSystem::Kind> kind = m_files.kind(path);
-    if (!kind)
-        return UserChange::failed(kind.status());
-    if (*kind != FileSystem::Kind::Missing)
-        return UserChange::failed(Status::failure(
-            QStringLiteral("账本文件夹里已经有一个文件“%1”，但没有哪个用户叫“%2”。为了不让"
-                           "这个名字的用户接手别人的账目，现在不能使用这个名字。\n\n请先查看"
-                           "这个文件：需要时把它移到别处或删除，然后再试。")
-                .arg(shown(path), name)));
+    // something put there by hand), and so do someone's old versions. Handing them to a new
+    // holder would show them someone else's books, so the name waits until the operator has
+    // looked at them.
+    const std::pair<QString, QString> inTheWay[] = {
+        {ledgerPath(name),
+         QStringLiteral("账本文件夹里已经有一个文件“%1”，但没有哪个用户叫“%2”。为了不让"
+                        "这个名字的用户接手别人的账目，现在不能使用这个名字。\n\n请先查看"
+                        "这个文件：需要时把它移到别处或删除，然后再试。")},
+        {backupsPath(name),
+         QStringLiteral("备份文件夹里已经有“%1”，但没有哪个用户叫“%2”。为了不让这个名字的用户"
+                        "接手别人的备份，现在不能使用这个名字。\n\n请先查看它：需要时把它移到"
+                        "别处或删除，然后再试。")}};
+    for (const auto& [path, message] : inTheWay) {
+        const Result<FileSystem::Kind> kind = m_files.kind(path);
+        if (!kind)
+            return UserChange::failed(kind.status().prefixed(lead));
+        if (*kind != FileSystem::Kind::Missing)
+            return UserChange::failed(Status::failure(message.arg(shown(path), name)));
+    }
     return UserChange();
 }
 
@@ -219,21 +327,22 @@ UserChange UserDirectory::rename(int position, const QString& newName) {
         return checkNewName(newName);
     if (newName == oldName)
         return UserChange();
-    if (UserChange checked = checkNewName(newName); !checked)
+    const QString notRenamed = QStringLiteral("用户名没有修改。");
+    if (UserChange checked = checkNewName(newName, notRenamed); !checked)
         return checked;
     // Whatever has the user's ledger name moves with the user; it is nobody else's.
-    const Result<FileSystem::Kind> ledger = ledgerKind(oldName);
-    if (!ledger)
-        return UserChange::failed(ledger.status().prefixed(QStringLiteral("用户名没有修改。")));
+    const Result<QStringList> files = filesOf(oldName);
+    if (!files)
+        return UserChange::failed(files.status().prefixed(notRenamed));
 
     const int record = position + 1;
     const auto writeName = [&](RecordTable::Editor& editor) {
         return editor.writeField(record, 1, newName);
     };
-    if (*ledger == FileSystem::Kind::Missing) {
-        // A user whose ledger was never saved: only the record changes.
+    if (files->isEmpty()) {
+        // A user who never saved a ledger: only the record changes.
         if (Status renamed = transaction(writeName); !renamed)
-            return UserChange::failed(renamed.prefixed(QStringLiteral("用户名没有修改。")));
+            return UserChange::failed(renamed.prefixed(notRenamed));
         m_users[position] = newName;
         Q_EMIT userRenamed(position);
         return UserChange();
@@ -244,14 +353,14 @@ UserChange UserDirectory::rename(int position, const QString& newName) {
     pending.record = record;
     pending.name = oldName;
     pending.newName = newName;
+    pending.files = *files;
     const Result<qint64> note = writeNote(pending);
     if (!note)
-        return UserChange::failed(note.status().prefixed(QStringLiteral("用户名没有修改。")));
+        return UserChange::failed(note.status().prefixed(notRenamed));
 
-    const QString oldPath = ledgerPath(oldName);
-    const QString newPath = ledgerPath(newName);
-    if (Status moved = m_files.rename(oldPath, newPath); !moved) {
-        // Should the note stay, the next start sees the ledger unmoved and drops it.
+    const QList<Move> moves = renameMoves(pending);
+    if (Status moved = moveAll(moves); !moved) {
+        // Should the note stay, the next start sees the files unmoved and drops it.
         (void)dropNote(*note);
         return UserChange::failed(
             moved.prefixed(QStringLiteral("账本文件无法改名，用户名没有修改。")));
@@ -262,21 +371,21 @@ UserChange UserDirectory::rename(int position, const QString& newName) {
         return editor.removeNote(*note);
     });
     if (!renamed) {
-        if (Status back = m_files.rename(newPath, oldPath); !back)
+        if (Status back = moveBack(moves); !back)
             return UserChange::failed(Status::failure(
                 QStringLiteral("%1\n\n账本文件已经改名为“%2”，却没能改回原名。用户“%3”暂时打不开"
                                "自己的账本；程序下次启动时会把这次改名做完。")
-                    .arg(renamed.message(), shown(newPath), oldName),
+                    .arg(renamed.message(), shown(moves.first().to), oldName),
                 renamed.detail()));
         (void)dropNote(*note);
-        return UserChange::failed(renamed.prefixed(QStringLiteral("用户名没有修改。")));
+        return UserChange::failed(renamed.prefixed(notRenamed));
     }
     m_users[position] = newName;
     Q_EMIT userRenamed(position);
     return UserChange();
 }
 
-UserChange UserDirectory::remove(int position) {
+UserChange UserDirectory::remove(int position, const QDateTime& now) {
     if (position < 0 || position >= count())
         return UserChange::failed(noSuchUser());
     const QString name = m_users[position];
@@ -285,82 +394,208 @@ UserChange UserDirectory::remove(int position) {
     if (!kind)
         return UserChange::failed(kind.status().prefixed(notDeleted));
     // A folder or a device under the ledger's name is no ledger, and deleting a user never
-    // deletes anything else.
+    // takes anything else along.
     if (*kind == FileSystem::Kind::Directory || *kind == FileSystem::Kind::Other)
         return UserChange::failed(
             (*kind == FileSystem::Kind::Directory
                  ? fileFailure(FileAction::Remove, ledgerPath(name), EISDIR)
                  : notARegularFile(FileAction::Remove, ledgerPath(name), false))
                 .prefixed(notDeleted));
+    const Result<QStringList> files = filesOf(name);
+    if (!files)
+        return UserChange::failed(files.status().prefixed(notDeleted));
 
-    const int record = position + 1;
-    const auto deleteRecord = [&](RecordTable::Editor& editor) {
-        return editor.deleteRecords(record, 1);
-    };
-    if (*kind == FileSystem::Kind::Missing) {
-        if (Status removed = transaction(deleteRecord); !removed)
-            return UserChange::failed(removed.prefixed(notDeleted));
-        m_users.removeAt(position);
-        Q_EMIT userRemoved(position);
-        return UserChange();
+    RecycledHolder holder;
+    holder.id = RecycleBin::newId(now);
+    holder.name = name;
+    holder.deletedAt = now;
+    holder.position = position;
+    holder.hasLedger = files->contains(LedgerFile);
+    holder.hasBackups = files->contains(BackupsFolder);
+    if (*kind == FileSystem::Kind::Regular) {
+        const Result<LedgerSummary> summary = LedgerBackups::summarize(ledgerPath(name));
+        holder.records = summary ? summary->records : -1;
+    } else if (holder.hasLedger) {
+        holder.records = -1;
     }
 
-    // The ledger is set aside first and deleted only once the record is gone, so that until
-    // then it can always go back to its user.
-    Pending aside;
-    aside.step = RemoveStep.toString();
-    aside.record = record;
-    aside.name = name;
-    aside.asideName = newAsideName();
-    const Result<qint64> asideNote = writeNote(aside);
-    if (!asideNote)
-        return UserChange::failed(asideNote.status().prefixed(notDeleted));
-    const QString ledger = ledgerPath(name);
-    const QString asideFile = asidePath(aside.asideName);
-    if (Status moved = m_files.rename(ledger, asideFile); !moved) {
-        (void)dropNote(*asideNote);
-        return UserChange::failed(
-            moved.prefixed(QStringLiteral("用户“%1”没有删除，因为其账本文件无法删除：").arg(name)));
-    }
-
-    Pending discard;
-    discard.step = DiscardStep.toString();
-    discard.record = record;
-    discard.name = name;
-    discard.asideName = aside.asideName;
-    qint64 discardNote = 0;
-    const Status removed = transaction([&](RecordTable::Editor& editor) -> Status {
-        if (Status deleted = deleteRecord(editor); !deleted)
-            return deleted;
-        if (Status dropped = editor.removeNote(*asideNote); !dropped)
-            return dropped;
-        const Result<qint64> added = editor.addNote(discard.text());
-        if (!added)
-            return added.status();
-        discardNote = *added;
-        return Status();
-    });
-    if (!removed) {
-        if (Status back = m_files.rename(asideFile, ledger); !back)
+    // Into the bin first, with a note; the record goes last, together with the note, so until
+    // then everything can go back to the user.
+    Pending pending;
+    pending.step = RecycleStep.toString();
+    pending.record = position + 1;
+    pending.name = name;
+    pending.entry = holder.id;
+    pending.files = *files;
+    const Result<qint64> note = writeNote(pending);
+    if (!note)
+        return UserChange::failed(note.status().prefixed(notDeleted));
+    const auto giveBack = [&](const Status& why) {
+        if (Status back = takeBackFromBin(pending); !back)
             return UserChange::failed(Status::failure(
                 QStringLiteral("%1\n\n用户“%2”没有删除，但其账本文件暂时放在了“%3”，没能放回"
                                "原处；程序下次启动时会把它放回去。")
-                    .arg(removed.message(), name, shown(asideFile)),
-                removed.detail()));
-        (void)dropNote(*asideNote);
-        return UserChange::failed(removed.prefixed(notDeleted));
-    }
+                    .arg(why.message(), name, shown(m_bin.folderOf(holder.id))),
+                why.detail()));
+        (void)dropNote(*note);
+        return UserChange::failed(why);
+    };
+    if (Status made = m_bin.makeEntry(holder.id); !made)
+        return giveBack(made.prefixed(notDeleted));
+    if (Status moved = moveAll(binMoves(pending)); !moved)
+        return giveBack(moved.prefixed(
+            QStringLiteral("用户“%1”没有删除，因为其账本文件无法移到回收站：").arg(name)));
+    if (Status recorded = m_bin.writeRecord(holder); !recorded)
+        return giveBack(recorded.prefixed(notDeleted));
+    const Status removed = transaction([&](RecordTable::Editor& editor) -> Status {
+        if (Status deleted = editor.deleteRecords(pending.record, 1); !deleted)
+            return deleted;
+        return editor.removeNote(*note);
+    });
+    if (!removed)
+        return giveBack(removed.prefixed(notDeleted));
     m_users.removeAt(position);
     Q_EMIT userRemoved(position);
-
-    const QString deletedBut = QStringLiteral("用户“%1”已经删除，但").arg(name);
-    if (Status gone = m_files.remove(asideFile); !gone)
-        return UserChange::failed(gone.prefixed(
-            deletedBut + QStringLiteral("其账本文件没能删掉；程序下次启动时会再试。")));
-    if (Status dropped = dropNote(discardNote); !dropped)
-        return UserChange::failed(dropped.prefixed(
-            deletedBut + QStringLiteral("用户表中一条待办记录没能清除；程序下次启动时会再试。")));
     return UserChange();
+}
+
+UserChange UserDirectory::restore(const QString& entryId) {
+    const Result<RecycledHolder> found = m_bin.holder(entryId);
+    if (!found)
+        return UserChange::failed(found.status());
+    const RecycledHolder& holder = *found;
+    const QString notRestored = QStringLiteral("用户“%1”没有恢复。").arg(holder.name);
+    if (UserChange checked = checkNewName(holder.name, notRestored); !checked)
+        return checked;
+
+    Pending pending;
+    pending.step = RestoreStep.toString();
+    pending.name = holder.name;
+    pending.entry = entryId;
+    pending.files = {LedgerFile.toString(), BackupsFolder.toString()};
+    // What the entry holds goes back; a ledger never saved has nothing to move.
+    for (const Move& move : binMoves(pending)) {
+        const Result<FileSystem::Kind> kind = m_files.kind(move.to);
+        if (!kind)
+            return UserChange::failed(kind.status().prefixed(notRestored));
+        if (*kind == FileSystem::Kind::Missing)
+            pending.files.removeOne(move.file);
+    }
+    const Result<qint64> note = writeNote(pending);
+    if (!note)
+        return UserChange::failed(note.status().prefixed(notRestored));
+    QList<Move> moves;
+    for (const Move& move : binMoves(pending))
+        moves.append({move.file, move.to, move.from});
+    if (Status moved = moveAll(moves); !moved) {
+        (void)dropNote(*note);
+        return UserChange::failed(moved.prefixed(notRestored));
+    }
+    Pending tidy;
+    tidy.step = RestoredStep.toString();
+    tidy.name = holder.name;
+    tidy.entry = entryId;
+    qint64 tidyNote = 0;
+    const Status appended = transaction([&](RecordTable::Editor& editor) -> Status {
+        if (Status added = editor.appendRecord({holder.name}); !added)
+            return added;
+        if (Status dropped = editor.removeNote(*note); !dropped)
+            return dropped;
+        const Result<qint64> added = editor.addNote(tidy.text());
+        if (!added)
+            return added.status();
+        tidyNote = *added;
+        return Status();
+    });
+    if (!appended) {
+        if (Status back = moveBack(moves); !back)
+            return UserChange::failed(Status::failure(
+                QStringLiteral("%1\n\n用户“%2”没有恢复，其账本文件却没能放回回收站；程序下次启动"
+                               "时会把它放回去。")
+                    .arg(appended.message(), holder.name),
+                appended.detail()));
+        (void)dropNote(*note);
+        return UserChange::failed(appended.prefixed(notRestored));
+    }
+    m_users.append(holder.name);
+    Q_EMIT userAdded(count() - 1);
+
+    const QString restoredBut = QStringLiteral("用户“%1”已经恢复，但").arg(holder.name);
+    if (Status tidied = tidyBinEntry(entryId); !tidied)
+        return UserChange::failed(tidied.prefixed(
+            restoredBut + QStringLiteral("回收站中的这一项没能清除；程序下次启动时会再试。")));
+    if (Status dropped = dropNote(tidyNote); !dropped)
+        return UserChange::failed(dropped.prefixed(
+            restoredBut + QStringLiteral("用户表中一条待办记录没能清除；程序下次启动时会再试。")));
+    return UserChange();
+}
+
+// Once its files are back with the user, the entry is only its record in an otherwise empty
+// folder.
+Status UserDirectory::tidyBinEntry(const QString& id) {
+    for (const QString& path : {m_bin.recordOf(id), m_bin.folderOf(id)}) {
+        const Result<FileSystem::Kind> kind = m_files.kind(path);
+        if (!kind)
+            return kind.status();
+        if (*kind == FileSystem::Kind::Missing)
+            continue;
+        const Status removed = *kind == FileSystem::Kind::Directory ? m_files.removeFolder(path)
+                                                                    : m_files.remove(path);
+        if (!removed)
+            return removed;
+    }
+    return Status();
+}
+
+// Everything that went into the entry goes back where it came from, unless something has taken
+// its place meanwhile (then both stay, and the operator is told); the entry goes.
+Status UserDirectory::takeBackFromBin(const Pending& pending) {
+    const Result<FileSystem::Kind> entry = m_files.kind(m_bin.folderOf(pending.entry));
+    if (!entry)
+        return entry.status();
+    if (*entry == FileSystem::Kind::Missing)
+        return Status();
+    if (const Result<FileSystem::Kind> record = m_files.kind(m_bin.recordOf(pending.entry));
+        !record)
+        return record.status();
+    else if (*record != FileSystem::Kind::Missing)
+        if (Status removed = m_files.remove(m_bin.recordOf(pending.entry)); !removed)
+            return removed;
+    bool bothThere = false;
+    for (const Move& move : binMoves(pending)) {
+        const Result<FileSystem::Kind> inBin = m_files.kind(move.to);
+        if (!inBin)
+            return inBin.status();
+        if (*inBin == FileSystem::Kind::Missing)
+            continue;
+        const Result<FileSystem::Kind> atHome = m_files.kind(move.from);
+        if (!atHome)
+            return atHome.status();
+        if (*atHome != FileSystem::Kind::Missing) {
+            bothThere = true;
+            continue;
+        }
+        if (Status back = m_files.rename(move.to, move.from); !back)
+            return back;
+    }
+    // A record cut off while it was written leaves its unfinished copy behind.
+    const Result<QStringList> left = m_files.list(m_bin.folderOf(pending.entry));
+    if (!left)
+        return left.status();
+    for (const QString& name : *left)
+        if (name.startsWith(SafeFileWriter::TemporaryPrefix))
+            if (Status removed = m_files.remove(m_bin.folderOf(pending.entry) + u'/' + name);
+                !removed)
+                return removed;
+    if (bothThere) {
+        m_warnings.append(Status::failure(
+            QStringLiteral("删除用户“%1”时程序被中断了。用户没有删除；其账本“%2”还在，另有一份"
+                           "旧账本放在“%3”。请查看这两个文件，需要时把旧的合并进来或删除它。")
+                .arg(pending.name, shown(ledgerPath(pending.name)),
+                     shown(m_bin.folderOf(pending.entry)))));
+        return Status();
+    }
+    return m_files.removeFolder(m_bin.folderOf(pending.entry));
 }
 
 // ----- settling what a crash cut short -------------------------------------------------------
@@ -372,8 +607,14 @@ Status UserDirectory::settle(const RecordTable::Note& note) {
             QStringLiteral("用户表中有一条本程序认不出的待办记录，没有处理它。"), note.text));
         return Status();
     }
-    if (pending->step == RenameStep && isValidName(pending->newName))
+    if (pending->step == RenameStep && isValidName(pending->newName) && !pending->files.isEmpty())
         return settleRename(*pending);
+    if (pending->step == RecycleStep && !pending->entry.isEmpty())
+        return settleRecycle(*pending);
+    if (pending->step == RestoreStep && !pending->entry.isEmpty())
+        return settleRestore(*pending);
+    if (pending->step == RestoredStep && !pending->entry.isEmpty())
+        return settleRestored(*pending);
     if (pending->step == RemoveStep && !pending->asideName.isEmpty())
         return settleRemove(*pending);
     if (pending->step == DiscardStep && !pending->asideName.isEmpty())
@@ -383,14 +624,15 @@ Status UserDirectory::settle(const RecordTable::Note& note) {
     return Status();
 }
 
-// A rename's file step is the only thing between the note and the record: where the ledger
-// is tells whether it happened.
+// A rename's file steps are the only thing between the note and the record, and the first of
+// them decides: where the first of the user's files is tells whether the rename happened.
 Status UserDirectory::settleRename(const Pending& pending) {
     const Result<QString> held = m_table.readField(pending.record, 1);
     if (!held)
         return held.status();
-    const QString from = ledgerPath(pending.name);
-    const QString to = ledgerPath(pending.newName);
+    const QList<Move> moves = renameMoves(pending);
+    const QString& from = moves.first().from;
+    const QString& to = moves.first().to;
     const Result<FileSystem::Kind> atFrom = m_files.kind(from);
     if (!atFrom)
         return atFrom.status();
@@ -408,6 +650,16 @@ Status UserDirectory::settleRename(const Pending& pending) {
         return dropNote(pending.id);
     }
     if (moved && arrived) {
+        // The rest follow the first, where they have not yet.
+        for (const Move& move : moves.mid(1)) {
+            const Result<FileSystem::Kind> left = m_files.kind(move.from);
+            if (!left)
+                return left.status();
+            if (*left == FileSystem::Kind::Missing)
+                continue;
+            if (Status followed = m_files.rename(move.from, move.to); !followed)
+                return followed;
+        }
         return m_table.change([&](RecordTable::Editor& editor) -> Status {
             if (Status written = editor.writeField(pending.record, 1, pending.newName); !written)
                 return written;
@@ -460,6 +712,35 @@ Status UserDirectory::settleDiscard(const Pending& pending) {
                 QStringLiteral("用户“%1”已经删除，但其账本文件没能删掉：").arg(pending.name)));
             return Status();
         }
+    }
+    return dropNote(pending.id);
+}
+
+// The record is still there (it goes together with the note): the user keeps their files.
+Status UserDirectory::settleRecycle(const Pending& pending) {
+    if (Status back = takeBackFromBin(pending); !back)
+        return back;
+    return dropNote(pending.id);
+}
+
+// The record was not appended (it comes together with dropping the note): the files go back
+// into the bin.
+Status UserDirectory::settleRestore(const Pending& pending) {
+    QList<Move> moves;
+    for (const Move& move : binMoves(pending))
+        moves.append({move.file, move.to, move.from});
+    if (Status back = moveBack(moves); !back)
+        return back;
+    return dropNote(pending.id);
+}
+
+// The user is back; only the entry is left to remove.
+Status UserDirectory::settleRestored(const Pending& pending) {
+    if (Status tidied = tidyBinEntry(pending.entry); !tidied) {
+        // The users are final; a leftover entry does not keep anyone from working.
+        m_warnings.append(tidied.prefixed(
+            QStringLiteral("用户“%1”已经恢复，但回收站中的这一项没能清除：").arg(pending.name)));
+        return Status();
     }
     return dropNote(pending.id);
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "safety/recyclebin.h"
 #include "storage/datapaths.h"
 #include "storage/filesystem.h"
 #include "storage/recordtable.h"
 #include "storage/status.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -51,8 +53,12 @@ private:
 // table and the ledger files together; whatever happens, even a crash at any moment, leaves
 // both as they were before the change or as they are after it, never in between.
 //
-// A change that moves a file first writes a note into the user table saying what it is about
-// to do, then moves the file, then changes the record and drops the note in one transaction.
+// A user's files are their ledger and their folder of backups (which also holds the journal of
+// changes not yet saved); they go wherever the user goes. A deleted user goes into the recycle
+// bin with them, and can come back from it.
+//
+// A change that moves files first writes a note into the user table saying what it is about
+// to do, then moves the files, then changes the record and drops the note in one transaction.
 // Opening the directory finishes or undoes whatever a note shows was cut short, by what the
 // files show, before anyone sees a user.
 class UserDirectory final : public QObject {
@@ -80,11 +86,16 @@ public:
 
     // A new user at the end. Never starts with a ledger file that is already there.
     UserChange add(const QString& name);
-    // The user at the position gets a new name, and their ledger moves with it.
+    // The user at the position gets a new name, and their ledger and backups move with it.
     UserChange rename(int position, const QString& newName);
-    // The user at the position goes, and their ledger with them. A ledger that cannot be
-    // deleted keeps its user.
-    UserChange remove(int position);
+    // The user at the position goes into the recycle bin at that moment, with their ledger
+    // and backups. A ledger that cannot be moved keeps its user.
+    UserChange remove(int position, const QDateTime& now = QDateTime::currentDateTime());
+    // A user from the recycle bin comes back at the end of the list, with the ledger and the
+    // backups they had; refused while the name belongs to someone.
+    UserChange restore(const QString& entryId);
+
+    RecycleBin& recycleBin() { return m_bin; }
 
 Q_SIGNALS:
     void userAdded(int position);
@@ -97,11 +108,27 @@ private:
     UserDirectory(const DataPaths& paths, FileSystem& files, RecordTable table);
 
     struct Pending;
+    struct Move;
     Status settle(const RecordTable::Note& note);
     Status settleRename(const Pending& pending);
     Status settleRemove(const Pending& pending);
     Status settleDiscard(const Pending& pending);
+    Status settleRecycle(const Pending& pending);
+    Status settleRestore(const Pending& pending);
+    Status settleRestored(const Pending& pending);
     Result<qint64> writeNote(const Pending& pending);
+
+    // The files of a user that exist, in the order they move: ledger, then backups.
+    Result<QStringList> filesOf(const QString& name) const;
+    QList<Move> renameMoves(const Pending& pending) const;
+    QList<Move> binMoves(const Pending& pending) const;
+    // Makes the moves in order; on a refusal the ones made go back. Answers the refusal.
+    Status moveAll(const QList<Move>& moves);
+    // Moves back what arrived; answers whether all went back.
+    Status moveBack(const QList<Move>& moves);
+    // The user's files out of the bin entry again, and the entry gone.
+    Status takeBackFromBin(const Pending& pending);
+    Status tidyBinEntry(const QString& id);
 
     // Runs changes as one transaction after checking that the table still holds the users this
     // directory shows; when it does not, the users are read afresh and the change is refused.
@@ -109,16 +136,21 @@ private:
     Status reload();
     Status dropNote(qint64 id);
 
-    UserChange checkNewName(const QString& name) const;
+    // Whether a name can be given to a user now; a failure to look is told after the lead.
+    UserChange checkNewName(const QString& name, const QString& lead = QString()) const;
     // What has the user's ledger file name, Missing when nothing has. An old table may hold a
     // name that cannot be a file name in the ledger folder; such a user has no ledger, and no
     // file is ever touched on their behalf.
     Result<FileSystem::Kind> ledgerKind(const QString& name) const;
     QString ledgerPath(const QString& name) const;
     QString asidePath(const QString& asideName) const;
+    QString backupsPath(const QString& name) const;
+    // What has the name of the user's folder of backups; Missing for a name that cannot be one.
+    Result<FileSystem::Kind> backupsKind(const QString& name) const;
 
     const DataPaths& m_paths;
     FileSystem& m_files;
+    RecycleBin m_bin;
     RecordTable m_table;
     QStringList m_users;
     QList<Status> m_warnings;

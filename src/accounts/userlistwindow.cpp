@@ -8,6 +8,7 @@
 #include "frame/windowstyle.h"
 #include "ledger/ledgerwindow.h"
 #include "reports/receivableswindow.h"
+#include "safety/safetymenus.h"
 #include "ui_userlistwindow.h"
 #include "utilities/aboutwindow.h"
 
@@ -72,6 +73,7 @@ void UserListWindow::connectMenus() {
     connect(m_ui->actionAbout, &QAction::triggered, this,
             [this] { m_services.frame.open(new AboutWindow(m_services)); });
     addReceivablesItem(m_services, *this);
+    installSafetyMenus(m_services, *this, *m_ui->menuFile, *m_ui->menuEdit);
 }
 
 void UserListWindow::created() {
@@ -197,7 +199,7 @@ void UserListWindow::deleteUser() {
         MessageAnswer::Ok)
         return;
     // The list follows the directory: it loses the user only if the directory did.
-    reportUserChange(m_services.host, m_directory->remove(*position));
+    reportUserChange(m_services.host, m_directory->remove(*position, m_services.host.now()));
 }
 
 void UserListWindow::confirmSave() {

@@ -6,6 +6,7 @@
 #include "frame/startdocument.h"
 #include "host/host.h"
 #include "ledger/ledgerdocument.h"
+#include "safety/tablebackups.h"
 #include "storage/datalocation.h"
 #include "storage/datastore.h"
 #include "storage/instancelock.h"
@@ -140,6 +141,11 @@ int runProgram(Host& host, const DataPaths& paths, FileSystem& files,
                         MessageFlags::IconError);
         return ExitCode::DataUnusable;
     }
+    // The first start of a day copies the two tables; a failure is told and the program runs on.
+    if (const Result<bool> copied = TableBackups::backUpIfDue(paths, files, host.now()); !copied)
+        host.reportFailure(
+            copied.status(),
+            QStringLiteral("今天的数据表备份没有做成（程序照常运行，下次启动时再试）：\n"));
 
     Frame frame;
     QObject::connect(&frame, &Frame::lastWindowClosed, qApp, &QCoreApplication::quit,

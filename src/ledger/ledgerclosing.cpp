@@ -60,18 +60,26 @@ bool SaveBeforeClosing::run() {
             // A cancelled save dialog comes back to the same question.
             if (std::optional<Status> copied = saveCopy()) {
                 if (copied->ok())
-                    return true;
+                    return closeWithoutSaving();
                 failure = *copied;
             }
             break;
         case Discard:
             if (confirmDiscard())
-                return true;
+                return closeWithoutSaving();
             break;
         default:
             return false;
         }
     }
+    return true;
+}
+
+bool SaveBeforeClosing::closeWithoutSaving() {
+    // The operator chose where the changes go (elsewhere, or nowhere): the journal that would
+    // offer them again goes. Should it stay, the next opening offers them once more, which
+    // loses nothing.
+    (void)m_ledger.closedWithoutSaving();
     return true;
 }
 

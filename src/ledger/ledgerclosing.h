@@ -36,6 +36,7 @@ private:
     // Asks for a place and saves a copy there; nothing when the operator cancelled.
     std::optional<Status> saveCopy();
     bool confirmDiscard();
+    bool closeWithoutSaving();
     QString suggestedCopyPath() const;
 
     Host& m_host;

@@ -29,6 +29,8 @@ LedgerModel::LedgerModel(LedgerSheet& sheet, QObject* parent)
     connect(&sheet, &LedgerSheet::rowsRemoved, this, &LedgerModel::endRowRemoval);
     connect(&sheet, &LedgerSheet::rowAboutToBeInserted, this, &LedgerModel::beginRowInsert);
     connect(&sheet, &LedgerSheet::rowInserted, this, &LedgerModel::endRowInsert);
+    connect(&sheet, &LedgerSheet::rowsAboutToBeInserted, this, &LedgerModel::beginRowsInsert);
+    connect(&sheet, &LedgerSheet::rowsInserted, this, &LedgerModel::endRowInsert);
     connect(&sheet, &LedgerSheet::contentAboutToBeReplaced, this, &LedgerModel::beginResetModel);
     connect(&sheet, &LedgerSheet::contentReplaced, this, &LedgerModel::endResetModel);
 }
@@ -39,6 +41,11 @@ int LedgerModel::rowCount(const QModelIndex& parent) const {
 
 int LedgerModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : LedgerSheet::ColumnCount;
+}
+
+int LedgerModel::columnWidth(int column) {
+    static constexpr int Widths[LedgerSheet::ColumnCount] = {40, 150, 100, 50, 80, 100, 170, 220};
+    return column >= 0 && column < LedgerSheet::ColumnCount ? Widths[column] : 0;
 }
 
 Qt::Alignment LedgerModel::alignment(int column) {
@@ -113,11 +120,15 @@ void LedgerModel::endRowRemoval() {
 }
 
 void LedgerModel::beginRowInsert(int row) {
-    m_resetting = row == 0;
+    beginRowsInsert(row, 1);
+}
+
+void LedgerModel::beginRowsInsert(int first, int count) {
+    m_resetting = first == 0;
     if (m_resetting)
         beginResetModel();
     else
-        beginInsertRows(QModelIndex(), modelRow(row), modelRow(row));
+        beginInsertRows(QModelIndex(), modelRow(first), modelRow(first + count - 1));
 }
 
 void LedgerModel::endRowInsert() {

@@ -28,12 +28,15 @@ public:
 
     // How the record cells of a column are aligned in the grid.
     static Qt::Alignment alignment(int column);
+    // The width of a column in pixels, as the ledger window lays it out.
+    static int columnWidth(int column);
 
 private:
     void rowChanged(int row);
     void beginRowRemoval(int first, int count);
     void endRowRemoval();
     void beginRowInsert(int row);
+    void beginRowsInsert(int first, int count);
     void endRowInsert();
 
     LedgerSheet& m_sheet;

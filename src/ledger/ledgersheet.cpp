@@ -1,6 +1,8 @@
 #include "ledger/ledgersheet.h"
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
 namespace vellumar {
 
@@ -164,9 +166,100 @@ void LedgerSheet::replaceRows(std::vector<Row> rows, BorrowedText text) {
     Q_EMIT contentAboutToBeReplaced();
     m_rows = std::move(rows);
     // The old rows are gone, so the text they borrowed may go too.
-    m_borrowedText = std::move(text);
+    m_borrowedText.clear();
+    if (text)
+        m_borrowedText.push_back(std::move(text));
     m_freeSearchStart = 1;
     Q_EMIT contentReplaced();
+}
+
+void LedgerSheet::keepText(const std::vector<BorrowedText>& text) {
+    for (const BorrowedText& block : text)
+        if (std::find(m_borrowedText.begin(), m_borrowedText.end(), block) == m_borrowedText.end())
+            m_borrowedText.push_back(block);
+}
+
+LedgerSheet::TakenRows LedgerSheet::takeRows(int first, int count) {
+    TakenRows taken;
+    first = std::clamp(first, 0, rowCount());
+    count = std::clamp(count, 0, rowCount() - first);
+    if (count == 0)
+        return taken;
+    Q_EMIT rowsAboutToBeRemoved(first, count);
+    const auto begin = static_cast<size_t>(first);
+    const auto end = begin + static_cast<size_t>(count);
+    taken.m_text = m_borrowedText;
+    if (static_cast<size_t>(count) * 2 >= m_rows.size()) {
+        // Most of the sheet goes: the rows that stay move to fresh storage, and the taken
+        // ones keep the old storage where they are.
+        std::vector<Row> staying;
+        staying.reserve(m_rows.size() - static_cast<size_t>(count));
+        std::move(m_rows.begin(), m_rows.begin() + first, std::back_inserter(staying));
+        std::move(m_rows.begin() + static_cast<qsizetype>(end), m_rows.end(),
+                  std::back_inserter(staying));
+        taken.m_storage = std::exchange(m_rows, std::move(staying));
+        taken.m_first = begin;
+    } else {
+        taken.m_storage.reserve(static_cast<size_t>(count));
+        std::move(m_rows.begin() + first, m_rows.begin() + static_cast<qsizetype>(end),
+                  std::back_inserter(taken.m_storage));
+        m_rows.erase(m_rows.begin() + first, m_rows.begin() + static_cast<qsizetype>(end));
+    }
+    taken.m_count = static_cast<size_t>(count);
+    if (first < m_freeSearchStart)
+        m_freeSearchStart = std::max({1, first, m_freeSearchStart - count});
+    Q_EMIT rowsRemoved(first, count);
+    return taken;
+}
+
+void LedgerSheet::insertRows(int at, TakenRows rows) {
+    if (rows.m_count == 0)
+        return;
+    at = std::clamp(at, 0, rowCount());
+    const int count = rows.count();
+    Q_EMIT rowsAboutToBeInserted(at, count);
+    keepText(rows.m_text);
+    std::vector<Row>& storage = rows.m_storage;
+    const auto before = static_cast<size_t>(at);
+    const size_t after = m_rows.size() - before;
+    if (rows.m_first == before && storage.size() - rows.m_first - rows.m_count == after) {
+        // The storage still has the places of the rows around them: fill those in.
+        std::move(m_rows.begin(), m_rows.begin() + at, storage.begin());
+        std::move(m_rows.begin() + at, m_rows.end(),
+                  storage.begin() + static_cast<qsizetype>(before + rows.m_count));
+        m_rows = std::move(storage);
+    } else {
+        const auto first = storage.begin() + static_cast<qsizetype>(rows.m_first);
+        m_rows.insert(m_rows.begin() + at, std::make_move_iterator(first),
+                      std::make_move_iterator(first + count));
+    }
+    // The rows put back may be free, and so may what they pushed down from row 0.
+    if (at < m_freeSearchStart)
+        m_freeSearchStart = std::max(1, at);
+    Q_EMIT rowsInserted(at, count);
+}
+
+void LedgerSheet::swapContent(Content& content) {
+    Q_EMIT contentAboutToBeReplaced();
+    std::swap(m_rows, content.rows);
+    std::swap(m_borrowedText, content.text);
+    m_freeSearchStart = 1;
+    Q_EMIT contentReplaced();
+}
+
+LedgerSheet::Row LedgerSheet::row(int index) const {
+    if (index < 0 || index >= rowCount())
+        return Row();
+    return m_rows[static_cast<size_t>(index)];
+}
+
+void LedgerSheet::setRow(int index, const Row& row) {
+    if (index < 0 || index >= rowCount())
+        return;
+    m_rows[static_cast<size_t>(index)] = row;
+    if (row.cell(Serial).isEmpty() && index > 0)
+        m_freeSearchStart = std::min(m_freeSearchStart, index);
+    Q_EMIT rowChanged(index);
 }
 
 } // namespace vellumar

@@ -62,6 +62,31 @@ public:
     // as long as those rows may point into it.
     using BorrowedText = std::shared_ptr<const void>;
 
+    // Rows taken out of a sheet in one piece, to be put back later (an undo step holds them).
+    // The rows are moved, never copied: a large block stays in the storage it had in the sheet,
+    // between the places of the rows that stayed, so taking out most of a sheet costs only the
+    // rows that stay. The borrowed text goes along, so the rows can point into it for as long
+    // as they live.
+    class TakenRows {
+    public:
+        TakenRows() = default;
+        int count() const { return static_cast<int>(m_count); }
+        const Row& at(int index) const { return m_storage[m_first + static_cast<size_t>(index)]; }
+
+    private:
+        friend class LedgerSheet;
+        std::vector<Row> m_storage;
+        size_t m_first = 0;
+        size_t m_count = 0;
+        std::vector<BorrowedText> m_text;
+    };
+
+    // The whole content of a sheet, as a load makes it.
+    struct Content {
+        std::vector<Row> rows;
+        std::vector<BorrowedText> text;
+    };
+
     // A new sheet of rowCount empty rows (titles are not written: see applyTitles).
     explicit LedgerSheet(int rowCount = InitialRowCount, QObject* parent = nullptr);
 
@@ -96,6 +121,18 @@ public:
     void replaceRows(std::vector<Row> rows, BorrowedText text = {});
     const std::vector<Row>& rows() const { return m_rows; }
 
+    // Takes count rows from first on out of the sheet (clipped to it); the rows below move up.
+    TakenRows takeRows(int first, int count);
+    // Puts rows back at the index (clipped to the sheet) in one step, with one signal pair; the
+    // rows from there move down. Rows taken from here and put back where they were, with the
+    // sheet as it was then, cost only the rows that stayed.
+    void insertRows(int at, TakenRows rows);
+    // Exchanges the whole content with another one (a loaded file, or what was shown before).
+    void swapContent(Content& content);
+    // One row as a whole, and writing one as a whole (ignored outside the sheet).
+    Row row(int index) const;
+    void setRow(int index, const Row& row);
+
 Q_SIGNALS:
     // After a cell of the row was written.
     void rowChanged(int row);
@@ -107,14 +144,19 @@ Q_SIGNALS:
     // Around a new empty row, at the end or anywhere else.
     void rowAboutToBeInserted(int row);
     void rowInserted(int row);
+    // Around rows put in as a block (insertRows).
+    void rowsAboutToBeInserted(int first, int count);
+    void rowsInserted(int first, int count);
     void contentAboutToBeReplaced();
     void contentReplaced();
 
 private:
     bool contains(int row, int column) const;
+    void keepText(const std::vector<BorrowedText>& text);
 
     std::vector<Row> m_rows;
-    BorrowedText m_borrowedText;
+    // Every block that a row of the sheet may point into; usually the one of the last load.
+    std::vector<BorrowedText> m_borrowedText;
     // Every row from 1 up to this one has a serial number, so the search for a free row starts
     // here; never below 1.
     mutable int m_freeSearchStart = 1;

@@ -11,6 +11,7 @@
 #include "ledger/sidepicture.h"
 #include "ledger/totaldialog.h"
 #include "reports/ledgerextras.h"
+#include "safety/ledgersafetynet.h"
 #include "ui_ledgerwindow.h"
 #include "utilities/aboutwindow.h"
 
@@ -20,12 +21,6 @@
 #include <QShortcut>
 
 namespace vellumar {
-
-namespace {
-
-constexpr int ColumnWidths[LedgerSheet::ColumnCount] = {40, 150, 100, 50, 80, 100, 170, 220};
-
-} // namespace
 
 LedgerWindow::LedgerWindow(Services services, QString userName, QWidget* parent)
     : QMainWindow(parent), m_services(services),
@@ -61,6 +56,8 @@ LedgerWindow::LedgerWindow(Services services, QString userName, QWidget* parent)
 
     m_factories = programDialogs();
     connectCommands();
+    m_ledger.trackEdits(&m_edits);
+    m_safetyNet = new LedgerSafetyNet(m_services, *this, *m_ui->menuEdit);
     // Statements, the workbook export, the find bar and the sum of the selection.
     new LedgerExtras(m_services, *this);
     view->setFocus();
@@ -69,13 +66,13 @@ LedgerWindow::LedgerWindow(Services services, QString userName, QWidget* parent)
 LedgerWindow::DialogFactories LedgerWindow::programDialogs() {
     return {
         [](LedgerWindow& window) -> QWidget* {
-            return new AddRecordDialog(window.m_services, window.m_sheet);
+            return new AddRecordDialog(window.m_services, window.m_edits);
         },
         [](LedgerWindow& window) -> QWidget* {
             const int row = window.currentRow();
             if (!EditRecordDialog::canEdit(window.m_sheet, row))
                 return nullptr;
-            return new EditRecordDialog(window.m_services, window.m_sheet, row);
+            return new EditRecordDialog(window.m_services, window.m_edits, row);
         },
         [](LedgerWindow& window) -> QWidget* {
             return new TotalDialog(window.m_services, window.m_sheet);
@@ -131,6 +128,7 @@ void LedgerWindow::created() {
     m_ui->标签1->setText(caption);
     loadLedger();
     applyLayout();
+    m_safetyNet->ledgerLoaded();
 }
 
 void LedgerWindow::loadLedger() {
@@ -162,7 +160,7 @@ void LedgerWindow::applyLayout() {
         m_services.host.reportFailure(titled.status());
     QHeaderView* titles = m_ui->高级表格1->horizontalHeader();
     for (int column = 0; column < LedgerSheet::ColumnCount; ++column)
-        titles->resizeSection(column, ColumnWidths[column]);
+        titles->resizeSection(column, LedgerModel::columnWidth(column));
 }
 
 void LedgerWindow::resizeEvent(QResizeEvent* event) {
@@ -211,7 +209,7 @@ void LedgerWindow::openFile() {
     Status loaded;
     {
         WaitCursor wait;
-        loaded = LedgerFile::load(*chosen, m_sheet);
+        loaded = m_edits.openFile(*chosen);
     }
     if (!loaded)
         m_services.host.reportFailure(loaded,
@@ -221,9 +219,13 @@ void LedgerWindow::openFile() {
 }
 
 void LedgerWindow::save() {
-    if (saveOrReport())
-        m_services.host.messageBox(QStringLiteral("文件已保存！"), MessageFlags::IconWarning,
-                                   noticeTitle());
+    if (!saveOrReport())
+        return;
+    m_services.host.messageBox(QStringLiteral("文件已保存！"), MessageFlags::IconWarning,
+                               noticeTitle());
+    if (const Status& tidied = m_ledger.tidiedUp(); !tidied)
+        m_services.host.reportFailure(tidied, QStringLiteral("账目已经保存，但是"),
+                                      MessageFlags::IconWarning, noticeTitle());
 }
 
 void LedgerWindow::closeLedger() {
@@ -258,7 +260,7 @@ void LedgerWindow::deleteRecords() {
                                    noticeTitle()) != MessageAnswer::Yes)
         return;
     // Serial numbers stay as they are; the file is written only by a save.
-    m_sheet.removeRows(LedgerModel::sheetRow(top), bottom - top + 1);
+    m_edits.deleteRows(LedgerModel::sheetRow(top), bottom - top + 1);
 }
 
 void LedgerWindow::openFrom(const Factory& factory) {

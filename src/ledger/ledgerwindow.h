@@ -3,6 +3,7 @@
 #include "frame/frame.h"
 #include "frame/services.h"
 #include "ledger/holderledger.h"
+#include "ledger/ledgeredits.h"
 #include "ledger/ledgersheet.h"
 #include "storage/status.h"
 
@@ -20,6 +21,7 @@ class LedgerWindow;
 namespace vellumar {
 
 class LedgerModel;
+class LedgerSafetyNet;
 
 // One account holder's ledger: the grid of goods records, the file commands that load and save
 // it, and the doors to the record dialogs. The holder is given when the window is made and
@@ -48,6 +50,9 @@ public:
     const LedgerSheet& sheet() const { return m_sheet; }
     QTableView* grid() const;
     const HolderLedger& ledger() const { return m_ledger; }
+    HolderLedger& ledger() { return m_ledger; }
+    // Every change to the grid goes through here: one undo step and one journal entry each.
+    LedgerEdits& edits() { return m_edits; }
     // The sheet row of the grid's cursor; -1 when there is none. The titles are never current.
     int currentRow() const;
 
@@ -84,6 +89,8 @@ private:
     HolderLedger m_ledger;
     std::unique_ptr<Ui::LedgerWindow> m_ui;
     LedgerSheet m_sheet;
+    LedgerEdits m_edits{m_sheet};
+    LedgerSafetyNet* m_safetyNet = nullptr;
     LedgerModel* m_model = nullptr;
     DialogFactories m_factories;
 };

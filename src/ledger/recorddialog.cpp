@@ -11,9 +11,9 @@
 
 namespace vellumar {
 
-RecordDialog::RecordDialog(Services services, LedgerSheet& sheet, const QString& caption,
+RecordDialog::RecordDialog(Services services, LedgerEdits& edits, const QString& caption,
                            const QString& confirmCaption, QWidget* parent)
-    : Dialog(parent), m_services(services), m_sheet(&sheet),
+    : Dialog(parent), m_services(services), m_edits(&edits),
       m_ui(std::make_unique<Ui::RecordDialog>()) {
     m_ui->setupUi(this);
     applyFrameKind(this, FrameKind::Dialog);
@@ -102,35 +102,35 @@ bool RecordDialog::eventFilter(QObject* watched, QEvent* event) {
     return Dialog::eventFilter(watched, event);
 }
 
-AddRecordDialog::AddRecordDialog(Services services, LedgerSheet& sheet, QWidget* parent)
-    : RecordDialog(services, sheet, QStringLiteral("增加记录"), QStringLiteral("确认增加"),
+AddRecordDialog::AddRecordDialog(Services services, LedgerEdits& edits, QWidget* parent)
+    : RecordDialog(services, edits, QStringLiteral("增加记录"), QStringLiteral("确认增加"),
                    parent) {}
 
 void AddRecordDialog::confirm() {
-    LedgerSheet* ledger = sheet();
+    LedgerEdits* ledger = edits();
     if (!ledger) {
         m_services.frame.close(this);
         return;
     }
     const QString date = m_services.host.toText(m_services.host.now());
-    finish(LedgerRecords::add(*ledger, fields(), date).status());
+    finish(ledger->addRecord(fields(), date).status());
 }
 
-EditRecordDialog::EditRecordDialog(Services services, LedgerSheet& sheet, int row, QWidget* parent)
-    : RecordDialog(services, sheet, QStringLiteral("编辑记录"), QStringLiteral("确认修改"), parent),
+EditRecordDialog::EditRecordDialog(Services services, LedgerEdits& edits, int row, QWidget* parent)
+    : RecordDialog(services, edits, QStringLiteral("编辑记录"), QStringLiteral("确认修改"), parent),
       m_row(row) {
-    if (canEdit(sheet, m_row))
-        showFields(LedgerRecords::fieldsAt(sheet, m_row));
+    if (canEdit(edits.sheet(), m_row))
+        showFields(LedgerRecords::fieldsAt(edits.sheet(), m_row));
 }
 
 bool EditRecordDialog::canEdit(const LedgerSheet& sheet, int row) {
     return LedgerRecords::isEditable(sheet, row);
 }
 
-bool EditRecordDialog::openFor(Services services, LedgerSheet& sheet, int row) {
-    if (!canEdit(sheet, row))
+bool EditRecordDialog::openFor(Services services, LedgerEdits& edits, int row) {
+    if (!canEdit(edits.sheet(), row))
         return false;
-    services.frame.open(new EditRecordDialog(services, sheet, row));
+    services.frame.open(new EditRecordDialog(services, edits, row));
     return true;
 }
 
@@ -141,7 +141,7 @@ void EditRecordDialog::confirm() {
         m_services.frame.close(this);
         return;
     }
-    finish(LedgerRecords::edit(*sheet(), m_row, fields()));
+    finish(edits()->editRecord(m_row, fields()));
 }
 
 } // namespace vellumar

@@ -2,6 +2,7 @@
 
 #include "frame/dialog.h"
 #include "frame/services.h"
+#include "ledger/ledgeredits.h"
 #include "ledger/ledgerrecords.h"
 #include "ledger/ledgersheet.h"
 
@@ -18,7 +19,7 @@ namespace vellumar {
 // The form in which the operator types one goods record: product, quantity, unit, unit price,
 // total and remark. The total follows quantity × unit price whenever either changes; a total
 // typed over it is kept until one of the two changes again. Confirming writes into the ledger
-// sheet only; the ledger reaches its file when it is saved.
+// sheet only, as one step that can be undone; the ledger reaches its file when it is saved.
 //
 // Keys: Enter confirms from every one-line box; in the remark box Enter starts a new line and
 // Ctrl+Enter confirms. Esc and the close box cancel. No box takes more text than a ledger cell
@@ -30,7 +31,7 @@ public:
     ~RecordDialog() override;
 
 protected:
-    RecordDialog(Services services, LedgerSheet& sheet, const QString& caption,
+    RecordDialog(Services services, LedgerEdits& edits, const QString& caption,
                  const QString& confirmCaption, QWidget* parent);
 
     // Shows a record; the total is filled last, so the stored total shows even though filling
@@ -41,7 +42,9 @@ protected:
     // Closes the dialog when the ledger took the record; otherwise says why and stays open.
     void finish(const Status& written);
 
-    LedgerSheet* sheet() const { return m_sheet.data(); }
+    // The ledger the record goes into; nothing once it is gone.
+    LedgerEdits* edits() const { return m_edits.data(); }
+    LedgerSheet* sheet() const { return m_edits ? &m_edits->sheet() : nullptr; }
     // Once shown: a box that got the focus with its text selected shows the text's start.
     void created() override;
 
@@ -52,7 +55,7 @@ private:
     void recomputeTotal();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    QPointer<LedgerSheet> m_sheet;
+    QPointer<LedgerEdits> m_edits;
     std::unique_ptr<Ui::RecordDialog> m_ui;
 };
 
@@ -63,7 +66,7 @@ class AddRecordDialog final : public RecordDialog {
     Q_OBJECT
 
 public:
-    explicit AddRecordDialog(Services services, LedgerSheet& sheet, QWidget* parent = nullptr);
+    explicit AddRecordDialog(Services services, LedgerEdits& edits, QWidget* parent = nullptr);
 
 private:
     void confirm() override;
@@ -79,11 +82,11 @@ class EditRecordDialog final : public RecordDialog {
     Q_OBJECT
 
 public:
-    EditRecordDialog(Services services, LedgerSheet& sheet, int row, QWidget* parent = nullptr);
+    EditRecordDialog(Services services, LedgerEdits& edits, int row, QWidget* parent = nullptr);
 
     static bool canEdit(const LedgerSheet& sheet, int row);
     // Opens the dialog through the frame when the row can be edited; answers whether it did.
-    static bool openFor(Services services, LedgerSheet& sheet, int row);
+    static bool openFor(Services services, LedgerEdits& edits, int row);
 
     int row() const { return m_row; }
 

@@ -137,6 +137,8 @@ LedgerExtras::LedgerExtras(Services services, LedgerWindow& window)
             Qt::QueuedConnection);
     connect(&sheet, &LedgerSheet::rowInserted, this, &LedgerExtras::showSelection,
             Qt::QueuedConnection);
+    connect(&sheet, &LedgerSheet::rowsInserted, this, &LedgerExtras::showSelection,
+            Qt::QueuedConnection);
     connect(&sheet, &LedgerSheet::rowChanged, this, &LedgerExtras::showSelection,
             Qt::QueuedConnection);
     connect(&sheet, &LedgerSheet::rowsRemoved, this, &LedgerExtras::showSelection,
@@ -264,6 +266,7 @@ void LedgerExtras::prepareSums() {
     const LedgerSheet& sheet = m_window.sheet();
     connect(&sheet, &LedgerSheet::contentReplaced, timer, qOverload<>(&QTimer::start));
     connect(&sheet, &LedgerSheet::rowInserted, timer, qOverload<>(&QTimer::start));
+    connect(&sheet, &LedgerSheet::rowsInserted, timer, qOverload<>(&QTimer::start));
     connect(&sheet, &LedgerSheet::rowsRemoved, timer, qOverload<>(&QTimer::start));
     timer->start();
 }

@@ -11,6 +11,7 @@ RangeTotals::RangeTotals(const LedgerSheet& sheet, QObject* parent)
     connect(&sheet, &LedgerSheet::rowChanged, this, &RangeTotals::forgetRow);
     connect(&sheet, &LedgerSheet::rowsRemoved, this, [this](int first) { forgetFrom(first); });
     connect(&sheet, &LedgerSheet::rowInserted, this, &RangeTotals::forgetFrom);
+    connect(&sheet, &LedgerSheet::rowsInserted, this, [this](int first) { forgetFrom(first); });
     connect(&sheet, &LedgerSheet::contentReplaced, this, [this] { m_blocks.clear(); });
 }
 

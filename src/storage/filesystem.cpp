@@ -8,6 +8,8 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,26 +50,73 @@ Status LocalFileSystem::remove(const QString& path) {
 }
 
 Status LocalFileSystem::copy(const QString& from, const QString& to) {
-    QFile source;
-    if (Status opened = openForReading(source, from, false); !opened)
-        return opened;
-    SafeFileWriter copy(to, SafeFileWriter::Mode::CreateNew);
-    if (Status opened = copy.open(); !opened)
-        return opened;
-    QByteArray chunk;
+    return copyFile(from, to, SafeFileWriter::Mode::CreateNew);
+}
+
+Status LocalFileSystem::link(const QString& from, const QString& to) {
+    // linkat without AT_SYMLINK_FOLLOW names the link itself, never what it points to; a link
+    // is no regular file, so it is refused first.
+    struct stat info {};
+    if (::lstat(encoded(from).constData(), &info) != 0)
+        return fileFailure(FileAction::Read, from, errno);
+    if (!S_ISREG(info.st_mode))
+        return notARegularFile(FileAction::Read, from, S_ISLNK(info.st_mode));
+    if (::linkat(AT_FDCWD, encoded(from).constData(), AT_FDCWD, encoded(to).constData(), 0) != 0)
+        return fileFailure(FileAction::Write, to, errno);
+    PosixFile::syncFolderOf(to);
+    return Status();
+}
+
+Status LocalFileSystem::makeFolder(const QString& path) {
+    if (::mkdir(encoded(path).constData(), 0777) != 0)
+        return fileFailure(FileAction::CreateFolder, path, errno);
+    PosixFile::syncFolderOf(path);
+    return Status();
+}
+
+Status LocalFileSystem::removeFolder(const QString& path) {
+    if (::rmdir(encoded(path).constData()) != 0)
+        return fileFailure(FileAction::Remove, path, errno);
+    PosixFile::syncFolderOf(path);
+    return Status();
+}
+
+Result<QStringList> LocalFileSystem::list(const QString& folder) const {
+    DIR* directory = ::opendir(encoded(folder).constData());
+    if (!directory)
+        return fileFailure(FileAction::Read, folder, errno);
+    QStringList names;
     for (;;) {
-        chunk = source.read(qint64(1) << 20);
-        if (chunk.isEmpty())
+        errno = 0;
+        const dirent* entry = ::readdir(directory);
+        if (!entry)
             break;
-        if (copy.device().write(chunk) != chunk.size()) {
-            const Status failed = copy.writeFailure();
-            return failed.ok() ? fileFailure(FileAction::Write, to, EIO) : failed;
-        }
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names.append(QFile::decodeName(name));
     }
-    if (source.error() != QFileDevice::NoError)
-        return Status::failure(QStringLiteral("读取文件“%1”时出错。").arg(from),
-                               source.errorString());
-    return copy.commit();
+    const int error = errno;
+    ::closedir(directory);
+    if (error != 0)
+        return fileFailure(FileAction::Read, folder, error);
+    return names;
+}
+
+Status removeTree(FileSystem& files, const QString& folder) {
+    const Result<QStringList> names = files.list(folder);
+    if (!names)
+        return names.status();
+    for (const QString& name : *names) {
+        const QString path = folder + u'/' + name;
+        const Result<FileSystem::Kind> kind = files.kind(path);
+        if (!kind)
+            return kind.status();
+        const Status removed =
+            *kind == FileSystem::Kind::Directory ? removeTree(files, path) : files.remove(path);
+        if (!removed)
+            return removed;
+    }
+    return files.removeFolder(folder);
 }
 
 } // namespace vellumar

@@ -3,6 +3,7 @@
 #include "storage/status.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace vellumar {
 
@@ -23,7 +24,22 @@ public:
     virtual Status remove(const QString& path) = 0;
     // Copies a regular file to a new name, crash-safe; refused when the copy's name is taken.
     virtual Status copy(const QString& from, const QString& to) = 0;
+    // Gives a regular file a second name (a hard link): the same content at no cost, which stays
+    // when the first name gets a new file. Refused when the name is taken, or where the file
+    // system cannot (another disk); a copy does instead.
+    virtual Status link(const QString& from, const QString& to) = 0;
+    // Makes a folder; refused when something has the name.
+    virtual Status makeFolder(const QString& path) = 0;
+    // Deletes an empty folder.
+    virtual Status removeFolder(const QString& path) = 0;
+    // The names in a folder, in no order ("." and ".." left out). A folder that cannot be read
+    // is a failure, never an empty folder.
+    virtual Result<QStringList> list(const QString& folder) const = 0;
 };
+
+// Deletes a folder with everything in it. Links inside are deleted as links; nothing outside
+// the folder is touched.
+Status removeTree(FileSystem& files, const QString& folder);
 
 // The real file system of this computer.
 class LocalFileSystem final : public FileSystem {
@@ -32,6 +48,10 @@ public:
     Status rename(const QString& from, const QString& to) override;
     Status remove(const QString& path) override;
     Status copy(const QString& from, const QString& to) override;
+    Status link(const QString& from, const QString& to) override;
+    Status makeFolder(const QString& path) override;
+    Status removeFolder(const QString& path) override;
+    Result<QStringList> list(const QString& folder) const override;
 };
 
 } // namespace vellumar

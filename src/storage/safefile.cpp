@@ -103,7 +103,8 @@ Status SafeFileWriter::open() {
     }
 
     // A short name of its own, so a target name near the length limit still gets one.
-    QByteArray name = encoded(QFileInfo(m_target).absolutePath()) + "/.vellumar-XXXXXX";
+    QByteArray name = encoded(QFileInfo(m_target).absolutePath() + u'/' + TemporaryPrefix +
+                              QStringLiteral("XXXXXX"));
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0)
         return fileFailure(FileAction::Write, m_target, errno);
@@ -196,6 +197,29 @@ Status openForReading(QFile& file, const QString& path, bool followLinks) {
         return Status::failure(QStringLiteral("无法读取文件“%1”。").arg(path), file.errorString());
     }
     return Status();
+}
+
+Status copyFile(const QString& from, const QString& to, SafeFileWriter::Mode mode) {
+    QFile source;
+    if (Status opened = openForReading(source, from, false); !opened)
+        return opened;
+    SafeFileWriter copy(to, mode);
+    if (Status opened = copy.open(); !opened)
+        return opened;
+    QByteArray chunk;
+    for (;;) {
+        chunk = source.read(qint64(1) << 20);
+        if (chunk.isEmpty())
+            break;
+        if (copy.device().write(chunk) != chunk.size()) {
+            const Status failed = copy.writeFailure();
+            return failed.ok() ? fileFailure(FileAction::Write, to, EIO) : failed;
+        }
+    }
+    if (source.error() != QFileDevice::NoError)
+        return Status::failure(QStringLiteral("读取文件“%1”时出错。").arg(from),
+                               source.errorString());
+    return copy.commit();
 }
 
 } // namespace vellumar

@@ -23,6 +23,9 @@ public:
         CreateNew, // the file must not exist yet; an existing one is never replaced
     };
 
+    // How the temporary files begin (hidden, beside the target); a crash may leave one behind.
+    static constexpr QStringView TemporaryPrefix = u".vellumar-";
+
     explicit SafeFileWriter(QString target, Mode mode = Mode::Replace);
     ~SafeFileWriter(); // an unfinished write is thrown away; the target stays as it was
     SafeFileWriter(const SafeFileWriter&) = delete;
@@ -52,5 +55,9 @@ private:
 // Opens a file for reading. With followLinks false a symbolic link is refused instead of
 // being followed, and so is anything that is not a regular file.
 Status openForReading(QFile& file, const QString& path, bool followLinks);
+
+// Writes a regular file's bytes to another file through the writer (a link is not followed):
+// a new file, or one that replaces the target whole.
+Status copyFile(const QString& from, const QString& to, SafeFileWriter::Mode mode);
 
 } // namespace vellumar

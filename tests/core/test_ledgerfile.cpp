@@ -2,6 +2,7 @@
 #include "ledger/ledgerfile.h"
 #include "ledger/ledgerlimits.h"
 #include "ledger/ledgersheet.h"
+#include "sheetcells.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -18,26 +19,12 @@ using namespace vellumar;
 
 namespace {
 
-using Cells = QList<QStringList>;
-
 std::unique_ptr<LedgerSheet> sheetOf(const Cells& cells) {
     auto sheet = std::make_unique<LedgerSheet>(static_cast<int>(cells.size()));
     for (int row = 0; row < cells.size(); ++row)
         for (int column = 0; column < cells[row].size(); ++column)
             sheet->setCell(row, column, cells[row][column]);
     return sheet;
-}
-
-// Every cell of the sheet, short rows padded, so two sheets compare as plain lists.
-Cells cellsOf(const LedgerSheet& sheet) {
-    Cells cells;
-    for (int row = 0; row < sheet.rowCount(); ++row) {
-        QStringList line;
-        for (int column = 0; column < LedgerSheet::ColumnCount; ++column)
-            line.append(sheet.cell(row, column));
-        cells.append(line);
-    }
-    return cells;
 }
 
 Cells padded(Cells cells) {

@@ -1,5 +1,7 @@
+#include "ledger/ledgerfile.h"
 #include "ledger/ledgersheet.h"
 
+#include <QBuffer>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
@@ -32,6 +34,8 @@ private Q_SLOTS:
     void removeRowsInOneStep_data();
     void removeRowsInOneStep();
     void firstFreeRowFollowsEveryChange();
+    void takenRowsKeepTheirTextAndGoBack_data();
+    void takenRowsKeepTheirTextAndGoBack();
 };
 
 void TestLedgerSheet::newSheetIsEmpty() {
@@ -168,7 +172,7 @@ void TestLedgerSheet::firstFreeRowFollowsEveryChange() {
     };
     for (int step = 0; step < 5000; ++step) {
         const int rows = sheet.rowCount();
-        switch (random.bounded(7)) {
+        switch (random.bounded(8)) {
         case 0:
         case 1: // the add dialog: first free row gets a record
             if (const int free = sheet.firstFreeRow(); free >= 0)
@@ -186,12 +190,68 @@ void TestLedgerSheet::firstFreeRowFollowsEveryChange() {
         case 5:
             sheet.insertRow(random.bounded(rows + 1));
             break;
+        case 6: {
+            const int first = random.bounded(rows + 1);
+            LedgerSheet::TakenRows taken = sheet.takeRows(first, random.bounded(rows + 1));
+            if (random.bounded(2))
+                sheet.insertRows(first, std::move(taken));
+            break;
+        }
         default:
             sheet.setCell(random.bounded(rows + 1), LedgerSheet::Serial, QStringLiteral("9"));
             break;
         }
         QCOMPARE(sheet.firstFreeRow(), fromTheTop());
     }
+}
+
+void TestLedgerSheet::takenRowsKeepTheirTextAndGoBack_data() {
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("count");
+    QTest::newRow("a few from the top") << 1 << 2;
+    QTest::newRow("most, the title row staying") << 1 << 9;
+    QTest::newRow("everything") << 0 << 11;
+    QTest::newRow("the last row") << 10 << 1;
+}
+
+// Rows taken out of a loaded sheet point into the loader's text; they keep it alive after the
+// sheet has let go of it (another file loaded), and go back exactly where they were.
+void TestLedgerSheet::takenRowsKeepTheirTextAndGoBack() {
+    QFETCH(int, first);
+    QFETCH(int, count);
+    QByteArray bytes = "序号,商品名称,数量\r\n";
+    for (int row = 1; row <= 10; ++row)
+        bytes += QByteArray::number(row) + ",商品" + QByteArray::number(row) + ",2\r\n";
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    LedgerSheet sheet(0);
+    QVERIFY(LedgerFile::read(buffer, sheet).ok());
+    QStringList before;
+    for (int row = 0; row < sheet.rowCount(); ++row)
+        before.append(sheet.cell(row, LedgerSheet::Product));
+
+    const auto products = [&sheet] {
+        QStringList texts;
+        for (int row = 0; row < sheet.rowCount(); ++row)
+            texts.append(sheet.cell(row, LedgerSheet::Product));
+        return texts;
+    };
+    QSignalSpy inserted(&sheet, &LedgerSheet::rowsInserted);
+    LedgerSheet::TakenRows taken = sheet.takeRows(first, count);
+    QCOMPARE(taken.count(), count);
+    QCOMPARE(products(), before.mid(0, first) + before.mid(first + count));
+    sheet.insertRows(first, std::move(taken));
+    QCOMPARE(inserted.size(), 1);
+    QCOMPARE(inserted.first(), (QVariantList{first, count}));
+    QCOMPARE(products(), before);
+
+    // Taken again, they outlive the sheet's own hold on the text (another file loaded).
+    taken = sheet.takeRows(first, count);
+    sheet.replaceRows({});
+    for (int n = 0; n < count; ++n)
+        QCOMPARE(taken.at(n).cell(LedgerSheet::Product).toString(), before[first + n]);
+    sheet.insertRows(0, std::move(taken));
+    QCOMPARE(products(), before.mid(first, count));
 }
 
 QTEST_GUILESS_MAIN(TestLedgerSheet)

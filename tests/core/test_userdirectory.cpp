@@ -1,6 +1,9 @@
 #include "accounts/userdirectory.h"
 #include "checks.h"
 #include "filesizelimit.h"
+#include "ledger/ledgerfile.h"
+#include "ledger/ledgerrecords.h"
+#include "safety/safetypaths.h"
 #include "storage/datastore.h"
 #include "userbooks.h"
 
@@ -24,7 +27,7 @@ namespace {
 // just before and just after each call (take a copy of the disk, make the table refuse).
 class WatchedFileSystem final : public FileSystem {
 public:
-    enum class Operation { Kind, Rename, Remove, Copy };
+    enum class Operation { Kind, Rename, Remove, Copy, Link, MakeFolder, RemoveFolder, List };
     struct Call {
         Operation operation;
         int number; // 1 for the first call of this operation, 2 for the second …
@@ -48,6 +51,19 @@ public:
     Status copy(const QString& from, const QString& to) override {
         return watched<Status>(Operation::Copy, from, [&] { return m_real.copy(from, to); });
     }
+    Status link(const QString& from, const QString& to) override {
+        return watched<Status>(Operation::Link, from, [&] { return m_real.link(from, to); });
+    }
+    Status makeFolder(const QString& path) override {
+        return watched<Status>(Operation::MakeFolder, path,
+                               [&] { return m_real.makeFolder(path); });
+    }
+    Status removeFolder(const QString& path) override {
+        return watched<Status>(Operation::RemoveFolder, path,
+                               [&] { return m_real.removeFolder(path); });
+    }
+    // Reading a folder changes nothing, so it is no moment a crash could matter at.
+    Result<QStringList> list(const QString& folder) const override { return m_real.list(folder); }
 
 private:
     template <typename Answer>
@@ -65,19 +81,13 @@ private:
     }
 
     LocalFileSystem m_real;
-    mutable int m_counts[4] = {0, 0, 0, 0};
+    mutable int m_counts[8] = {};
 };
 
 using Operation = WatchedFileSystem::Operation;
 
 QByteArray ledgerOf(const QString& owner) {
     return "ledger of " + owner.toUtf8();
-}
-
-// The files part of a description.
-QString filesOf(const QString& description) {
-    return description.section(QStringLiteral("; files: "), 1)
-        .section(QStringLiteral("; notes"), 0, 0);
 }
 
 // "甲" for a ledger file of 甲 holding 甲's records; "丁=乙" for 丁.z holding 乙's; "丁/" for a
@@ -176,6 +186,11 @@ private Q_SLOTS:
     void tableChangedElsewhereIsNoticed();
     void unreadableTableRefusesEveryChange();
     void unknownNoteIsLeftAlone();
+    void recycledHolderComesBackAfterARestart_data();
+    void recycledHolderComesBackAfterARestart();
+    void restoreRefusedWhileTheNameIsTaken();
+    void crashWithBackupsAlongIsSettled_data();
+    void crashWithBackupsAlongIsSettled();
 };
 
 void TestUserDirectory::opensInTableOrder() {
@@ -288,7 +303,15 @@ void TestUserDirectory::changes() {
 
     QCOMPARE(int(change.refusal()), refusal);
     QVERIFY2(change.status().message().startsWith(message), qPrintable(change.status().message()));
-    QCOMPARE(describeDisk(books.paths), describe(usersAfter, ledgerFiles(ledgersAfter)));
+    // A deleted user waits in the recycle bin, with the ledger they had.
+    QStringList binAfter;
+    if (operation == u"remove" && change.ok()) {
+        const QString gone = QStringList{u"甲"_qs, u"乙"_qs, u"丙"_qs}[position];
+        binAfter.append(
+            binEntry(gone, ledgers.contains(gone) ? QString::fromUtf8(ledgerOf(gone)) : QString()));
+    }
+    QCOMPARE(describeDisk(books.paths),
+             describe(usersAfter, ledgerFiles(ledgersAfter), 0, binAfter));
     // What the directory shows is what the table holds, and it says which user changed.
     QCOMPARE(directory->users(), usersAfter);
     const bool changed =
@@ -324,7 +347,9 @@ void TestUserDirectory::namesLeadingOutOfTheFolderTouchNoFile() {
     const std::unique_ptr<UserDirectory> directory = books.open();
     QVERIFY(apply(*directory, operation, 0, QStringLiteral("新名")).ok());
     QCOMPARE(directory->users(), usersAfter);
-    QCOMPARE(describeDisk(books.paths), describe(usersAfter, {}));
+    const QStringList binAfter =
+        operation == u"remove" ? QStringList{binEntry(u"../keep"_qs)} : QStringList();
+    QCOMPARE(describeDisk(books.paths), describe(usersAfter, {}, 0, binAfter));
     QFile file(outside);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("not a ledger"));
@@ -350,17 +375,17 @@ void TestUserDirectory::failedStepLeavesBeforeOrAfter_data() {
         << "rename" << QStringList{QStringLiteral("Kind 2")} << 0 << "用户名没有修改。" << false
         << false;
 
-    QTest::newRow("delete: the ledger cannot be deleted")
+    QTest::newRow("delete: the ledger cannot be moved")
         << "remove" << QStringList{QStringLiteral("Rename 1")} << 0
-        << "用户“乙”没有删除，因为其账本文件无法删除" << false << false;
+        << "用户“乙”没有删除，因为其账本文件无法移到回收站" << false << false;
     QTest::newRow("delete: the table refuses")
         << "remove" << QStringList() << 1 << "用户“乙”没有删除。" << false << false;
     QTest::newRow("delete: the table refuses, the ledger cannot go back")
         << "remove" << QStringList{QStringLiteral("Rename 2")} << 1 << "程序下次启动时会把它放回去"
         << false << false;
-    QTest::newRow("delete: the ledger set aside stays")
-        << "remove" << QStringList{QStringLiteral("Remove 1")} << 0
-        << "用户“乙”已经删除，但其账本文件没能删掉" << true << true;
+    QTest::newRow("delete: the recycle bin cannot be made")
+        << "remove" << QStringList{QStringLiteral("MakeFolder 1")} << 0 << "用户“乙”没有删除。"
+        << false << false;
     QTest::newRow("delete: the ledger cannot be looked at")
         << "remove" << QStringList{QStringLiteral("Kind 1")} << 0 << "用户“乙”没有删除。" << false
         << false;
@@ -380,11 +405,14 @@ void TestUserDirectory::failedStepLeavesBeforeOrAfter() {
     const QString after =
         rename ? describe({QStringLiteral("甲"), QStringLiteral("丁")},
                           ledgerFiles({QStringLiteral("甲"), QStringLiteral("丁=乙")}))
-               : describe({QStringLiteral("甲")}, ledgerFiles({QStringLiteral("甲")}));
+               : describe({QStringLiteral("甲")}, ledgerFiles({QStringLiteral("甲")}), 0,
+                          {binEntry(u"乙"_qs, QString::fromUtf8(ledgerOf(u"乙"_qs)))});
 
     const std::unique_ptr<UserDirectory> directory = books.open();
-    const QStringList names = {QStringLiteral("Kind"), QStringLiteral("Rename"),
-                               QStringLiteral("Remove"), QStringLiteral("Copy")};
+    const QStringList names = {QStringLiteral("Kind"),         QStringLiteral("Rename"),
+                               QStringLiteral("Remove"),       QStringLiteral("Copy"),
+                               QStringLiteral("Link"),         QStringLiteral("MakeFolder"),
+                               QStringLiteral("RemoveFolder"), QStringLiteral("List")};
     books.files.failure = [&](const WatchedFileSystem::Call& call) {
         const QString which =
             names[static_cast<int>(call.operation)] + u' ' + QString::number(call.number);
@@ -424,7 +452,8 @@ void TestUserDirectory::crashBetweenStepsIsSettled_data() {
     QTest::newRow("add") << "add" << false << QString();
     QTest::newRow("rename with a ledger") << "rename" << true << "after Rename 1";
     QTest::newRow("rename without a ledger") << "rename" << false << QString();
-    QTest::newRow("delete with a ledger") << "remove" << true << "before Remove 1";
+    // A delete is done by its last step, the record's deletion: every moment before is undone.
+    QTest::newRow("delete with a ledger") << "remove" << true << QString();
     QTest::newRow("delete without a ledger") << "remove" << false << QString();
 }
 
@@ -441,8 +470,10 @@ void TestUserDirectory::crashBetweenStepsIsSettled() {
 
     QTemporaryDir copies;
     QStringList moments;
-    const QStringList names = {QStringLiteral("Kind"), QStringLiteral("Rename"),
-                               QStringLiteral("Remove"), QStringLiteral("Copy")};
+    const QStringList names = {QStringLiteral("Kind"),         QStringLiteral("Rename"),
+                               QStringLiteral("Remove"),       QStringLiteral("Copy"),
+                               QStringLiteral("Link"),         QStringLiteral("MakeFolder"),
+                               QStringLiteral("RemoveFolder"), QStringLiteral("List")};
     const auto copyAt = [&](const QString& when, const WatchedFileSystem::Call& call) {
         const QString moment = when + u' ' + names[static_cast<int>(call.operation)] + u' ' +
                                QString::number(call.number);
@@ -513,14 +544,16 @@ void TestUserDirectory::crashWithBothFilesThereKeepsBoth() {
         QVERIFY(again.open(QIODevice::WriteOnly));
         again.write("saved again");
     }
-    const QString files = filesOf(describeDisk(paths));
+    QString whole = describeDisk(paths);
+    QVERIFY(whole.contains(u"; notes: 1"_qs));
     WatchedFileSystem real;
     const std::unique_ptr<UserDirectory> settled = valueOf(UserDirectory::open(paths, real));
     QCOMPARE(settled->users(), users);
     QCOMPARE(settled->warnings().size(), 1);
     QVERIFY2(settled->warnings().first().message().contains(warning),
              qPrintable(settled->warnings().first().message()));
-    QCOMPARE(describeDisk(paths), describe(users, {}) + files);
+    // Every file stays where it was; only the note is gone.
+    QCOMPARE(describeDisk(paths), whole.remove(u"; notes: 1"_qs));
 }
 
 void TestUserDirectory::tableChangedElsewhereIsNoticed() {
@@ -536,12 +569,13 @@ void TestUserDirectory::tableChangedElsewhereIsNoticed() {
     QVERIFY(change.status().message().contains(QStringLiteral("已重新读取")));
     QCOMPARE(reloaded.size(), 1);
     QCOMPARE(second->users(), QStringList{QStringLiteral("乙")});
+    const QStringList bin = {binEntry(u"甲"_qs)};
     QCOMPARE(describeDisk(books.paths),
-             describe({QStringLiteral("乙")}, ledgerFiles({QStringLiteral("乙")})));
+             describe({QStringLiteral("乙")}, ledgerFiles({QStringLiteral("乙")}), 0, bin));
     // Now that it shows the table again, the same user can be renamed.
     QVERIFY(second->rename(0, QStringLiteral("丙")).ok());
     QCOMPARE(describeDisk(books.paths),
-             describe({QStringLiteral("丙")}, ledgerFiles({QStringLiteral("丙=乙")})));
+             describe({QStringLiteral("丙")}, ledgerFiles({QStringLiteral("丙=乙")}), 0, bin));
 }
 
 void TestUserDirectory::unreadableTableRefusesEveryChange() {
@@ -577,6 +611,153 @@ void TestUserDirectory::unknownNoteIsLeftAlone() {
     QCOMPARE(directory->users(), QStringList{QStringLiteral("甲")});
     QCOMPARE(directory->warnings().size(), 1);
     QCOMPARE(describeDisk(books.paths), describe({QStringLiteral("甲")}, {}, 1));
+}
+
+void TestUserDirectory::recycledHolderComesBackAfterARestart_data() {
+    QTest::addColumn<bool>("ledger");
+    QTest::addColumn<bool>("backups");
+    QTest::newRow("ledger and backups") << true << true;
+    QTest::newRow("ledger only") << true << false;
+    QTest::newRow("never saved") << false << false;
+}
+
+// Deleted, the program closed and started again, restored: the holder is back at the end of
+// the list with the very same ledger file and backups, and the bin is empty again.
+void TestUserDirectory::recycledHolderComesBackAfterARestart() {
+    QFETCH(bool, ledger);
+    QFETCH(bool, backups);
+    const QString yi = QStringLiteral("乙");
+    Books books({QStringLiteral("甲"), yi, QStringLiteral("丙")});
+    QByteArray bytes;
+    if (ledger) {
+        LedgerSheet sheet;
+        sheet.applyTitles();
+        for (int n = 1; n <= 3; ++n)
+            must(LedgerRecords::add(sheet, {QStringLiteral("货%1").arg(n), u"2"_qs, {}, {}, {}, {}},
+                                    u"d"_qs)
+                     .status());
+        must(LedgerFile::save(books.ledgerPath(yi), sheet));
+        QFile file(books.ledgerPath(yi));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        bytes = file.readAll();
+    }
+    if (backups) {
+        QVERIFY(QDir().mkpath(SafetyPaths::holderFolder(books.paths, yi)));
+        QFile version(SafetyPaths::holderFolder(books.paths, yi) + u"/20261201-080000.z"_qs);
+        QVERIFY(version.open(QIODevice::WriteOnly));
+    }
+    const QString before = describeDisk(books.paths);
+    const QDateTime deletedAt(QDate(2026, 12, 9), QTime(9, 30, 15));
+    QVERIFY(books.open()->remove(1, deletedAt).ok());
+
+    const std::unique_ptr<UserDirectory> restarted = books.open();
+    const RecycleBin::Listing bin = valueOf(restarted->recycleBin().holders());
+    QCOMPARE(bin.holders.size(), 1);
+    const RecycledHolder& holder = bin.holders.first();
+    QCOMPARE(holder.name, yi);
+    QCOMPARE(holder.deletedAt, deletedAt);
+    QCOMPARE(holder.position, 1);
+    QCOMPARE(holder.records, ledger ? 3 : 0);
+    QCOMPARE(holder.hasLedger, ledger);
+    QCOMPARE(holder.hasBackups, backups);
+    QSignalSpy added(restarted.get(), &UserDirectory::userAdded);
+    QVERIFY(restarted->restore(holder.id).ok());
+    QCOMPARE(restarted->users(), (QStringList{QStringLiteral("甲"), QStringLiteral("丙"), yi}));
+    QCOMPARE(added.size(), 1);
+    QCOMPARE(added.first().first().toInt(), 2);
+    QVERIFY(valueOf(restarted->recycleBin().holders()).holders.isEmpty());
+    if (ledger) {
+        QFile file(books.ledgerPath(yi));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), bytes);
+    }
+    // The same files as before the delete; only the user's place in the list is new.
+    QString expected = before;
+    expected.replace(QStringLiteral("users: 甲|乙|丙"), QStringLiteral("users: 甲|丙|乙"));
+    QCOMPARE(describeDisk(books.paths), expected);
+}
+
+void TestUserDirectory::restoreRefusedWhileTheNameIsTaken() {
+    const QString yi = QStringLiteral("乙");
+    Books books({QStringLiteral("甲"), yi}, {yi});
+    const std::unique_ptr<UserDirectory> directory = books.open();
+    QVERIFY(directory->remove(1).ok());
+    QVERIFY(directory->add(yi).ok());
+    const QString before = describeDisk(books.paths);
+    const RecycledHolder holder = valueOf(directory->recycleBin().holders()).holders.first();
+    const UserChange change = directory->restore(holder.id);
+    QCOMPARE(change.refusal(), UserChange::Refusal::NameInUse);
+    QCOMPARE(change.status().message(), QStringLiteral("此用户已存在！"));
+    QCOMPARE(describeDisk(books.paths), before);
+    // Once the name is free again, the holder comes back.
+    QVERIFY(directory->rename(1, QStringLiteral("新乙")).ok());
+    QVERIFY(directory->restore(holder.id).ok());
+    QCOMPARE(directory->users(), (QStringList{QStringLiteral("甲"), QStringLiteral("新乙"), yi}));
+    QCOMPARE(describeDisk(books.paths), describe(directory->users(), ledgerFiles({yi}), 0, {}));
+}
+
+void TestUserDirectory::crashWithBackupsAlongIsSettled_data() {
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<bool>("ledger");
+    QTest::newRow("rename with ledger and backups") << "rename" << true;
+    QTest::newRow("rename with backups only") << "rename" << false;
+    QTest::newRow("delete with ledger and backups") << "remove" << true;
+    QTest::newRow("restore with ledger and backups") << "restore" << true;
+    QTest::newRow("restore never saved") << "restore" << false;
+}
+
+// The disk as a crash would leave it at every moment between two file steps of a change that
+// moves a user's backups along: opened from there, the books are as before the change or as
+// after it, and once after, after for every later moment.
+void TestUserDirectory::crashWithBackupsAlongIsSettled() {
+    QFETCH(QString, operation);
+    QFETCH(bool, ledger);
+    const QString yi = QStringLiteral("乙");
+    Books books({QStringLiteral("甲"), yi}, ledger ? QStringList{yi} : QStringList());
+    QVERIFY(QDir().mkpath(SafetyPaths::holderFolder(books.paths, yi)));
+    {
+        QFile version(SafetyPaths::holderFolder(books.paths, yi) + u"/20261201-080000.z"_qs);
+        QVERIFY(version.open(QIODevice::WriteOnly));
+    }
+    std::unique_ptr<UserDirectory> directory = books.open();
+    QString entry;
+    if (operation == u"restore") {
+        QVERIFY(directory->remove(1).ok());
+        entry = valueOf(directory->recycleBin().holders()).holders.first().id;
+    }
+    const QString before = describeDisk(books.paths);
+
+    QTemporaryDir copies;
+    QStringList moments;
+    const auto copyAt = [&](const WatchedFileSystem::Call& call) {
+        copyFolder(books.paths.programDirectory(),
+                   copies.filePath(QString::number(moments.size())));
+        moments.append(QString::number(int(call.operation)) + u' ' + QString::number(call.number));
+    };
+    books.files.before = copyAt;
+    books.files.after = copyAt;
+    const UserChange change = operation == u"restore"
+                                  ? directory->restore(entry)
+                                  : apply(*directory, operation, 1, QStringLiteral("丁"));
+    QVERIFY2(change.ok(), qPrintable(change.status().message()));
+    books.files.before = nullptr;
+    books.files.after = nullptr;
+    const QString after = describeDisk(books.paths);
+    QVERIFY(after != before);
+
+    bool done = false;
+    for (qsizetype i = 0; i < moments.size(); ++i) {
+        const DataPaths paths(copies.filePath(QString::number(i)));
+        WatchedFileSystem files;
+        const Result<std::unique_ptr<UserDirectory>> settled = UserDirectory::open(paths, files);
+        QVERIFY2(settled.ok(), qPrintable(moments[i]));
+        QVERIFY2((*settled)->warnings().isEmpty(), qPrintable(moments[i]));
+        const QString found = describeDisk(paths);
+        QVERIFY2(found == before || found == after,
+                 qPrintable(moments[i] + QStringLiteral(": ") + found));
+        QVERIFY2(!done || found == after, qPrintable(moments[i] + QStringLiteral(" went back")));
+        done = found == after;
+    }
 }
 
 QTEST_GUILESS_MAIN(TestUserDirectory)

@@ -1,5 +1,6 @@
 #include "accounts/userdirectory.h"
 #include "checks.h"
+#include "safety/safetypaths.h"
 #include "storage/datastore.h"
 #include "storage/filesystem.h"
 #include "userbooks.h"
@@ -20,10 +21,11 @@
 using namespace vellumar;
 using namespace userbooks;
 
-// A real process adds, renames and deletes users, and saves ledgers for them, until it is
-// killed (SIGKILL) at a random moment. It reports each change before it starts it and once it
-// is done, so the test knows the books before and after the change it was killed in; opening
-// the books afterwards must give one of the two, table and files together.
+// A real process adds, renames and deletes users, brings deleted ones back from the recycle
+// bin, and saves ledgers and folders of backups for them, until it is killed (SIGKILL) at a
+// random moment. It reports each change before it starts it and once it is done, so the test
+// knows the books before and after the change it was killed in; opening the books afterwards
+// must give one of the two, table, files, recycle bin and backups together.
 
 namespace {
 
@@ -63,6 +65,28 @@ bool saveLedger(const DataPaths& paths, FileSystem& files, const QString& name,
     return files.rename(temporary, paths.ledgerFile(DataPaths::LedgerDirSlash, name)).ok();
 }
 
+// A folder of backups appears whole or not at all, like a ledger.
+bool saveBackups(const DataPaths& paths, FileSystem& files, const QString& name,
+                 const QString& version) {
+    const QString temporary = paths.programDirectory() + QStringLiteral("/backups.tmp");
+    QDir(temporary).removeRecursively();
+    QFile file(temporary + u'/' + version);
+    if (!QDir().mkpath(temporary) || !file.open(QIODevice::WriteOnly))
+        return false;
+    file.close();
+    return files.rename(temporary, SafetyPaths::holderFolder(paths, name)).ok();
+}
+
+// What a holder in the bin has: the ledger's content and the folder of backups' names, "-" for
+// none.
+QStringList binFiles(const RecycleBin& bin, const RecycledHolder& holder) {
+    QFile ledger(bin.ledgerOf(holder.id));
+    const QString content =
+        ledger.open(QIODevice::ReadOnly) ? QString::fromUtf8(ledger.readAll()) : u"-"_qs;
+    const QFileInfo backups(bin.backupsOf(holder.id));
+    return {content, backups.isDir() ? contentOf(backups) : u"-"_qs};
+}
+
 int runChild(const QString& folder, quint32 seed) {
     const DataPaths paths(folder);
     LocalFileSystem files;
@@ -71,6 +95,8 @@ int runChild(const QString& folder, quint32 seed) {
         return 2;
     UserDirectory& directory = **opened;
     QRandomGenerator random(seed);
+    if (!QDir().mkpath(SafetyPaths::backupRoot(paths)))
+        return 6;
     say({QStringLiteral("ready")});
     for (int step = 0; step < 100000; ++step) {
         const QString name = namePool()[random.bounded(int(namePool().size()))];
@@ -83,15 +109,36 @@ int runChild(const QString& folder, quint32 seed) {
                 continue;
             say({QStringLiteral("begin"), QStringLiteral("add"), name});
             change = directory.add(name);
-        } else if (choice < 60) {
+        } else if (choice < 55) {
             if (directory.find(name))
                 continue;
             say({QStringLiteral("begin"), QStringLiteral("rename"), QString::number(position),
                  name});
             change = directory.rename(position, name);
-        } else if (choice < 80) {
+        } else if (choice < 70) {
             say({QStringLiteral("begin"), QStringLiteral("remove"), QString::number(position)});
             change = directory.remove(position);
+        } else if (choice < 80) {
+            const Result<RecycleBin::Listing> bin = directory.recycleBin().holders();
+            if (!bin)
+                return 7;
+            if (bin->holders.isEmpty())
+                continue;
+            const RecycledHolder holder = bin->holders[random.bounded(int(bin->holders.size()))];
+            if (directory.find(holder.name))
+                continue;
+            say(QStringList{QStringLiteral("begin"), QStringLiteral("restore"), holder.name} +
+                binFiles(directory.recycleBin(), holder));
+            change = directory.restore(holder.id);
+        } else if (choice < 88) {
+            const QString holder = directory.users()[position];
+            if (QFileInfo::exists(SafetyPaths::holderFolder(paths, holder)))
+                continue;
+            const QString version = QStringLiteral("v%1.z").arg(step);
+            say({QStringLiteral("begin"), QStringLiteral("backups"), holder,
+                 QStringLiteral("[%1]").arg(version)});
+            if (!saveBackups(paths, files, holder, version))
+                return 8;
         } else {
             const QString holder = directory.users()[position];
             if (QFileInfo::exists(paths.ledgerFile(DataPaths::LedgerDirSlash, holder)))
@@ -108,16 +155,31 @@ int runChild(const QString& folder, quint32 seed) {
     return 0;
 }
 
-// The books as the test expects them: users in order, and whose ledger each file holds.
+// The books as the test expects them: users in order, whose ledger each file holds, whose
+// backups each folder holds, and who is in the recycle bin with what.
 struct Books {
+    struct Recycled {
+        QString name;
+        QString ledger;  // "-" for none
+        QString backups; // "-" for none
+    };
     QStringList users;
     QMap<QString, QString> ledgers; // user name -> content
+    QMap<QString, QString> backups; // user name -> the names in the folder
+    QList<Recycled> bin;
 
     QString described() const {
         QStringList files;
         for (auto it = ledgers.cbegin(); it != ledgers.cend(); ++it)
             files.append(it.key() + QStringLiteral(".z=") + it.value());
-        return describe(users, files);
+        QStringList folders;
+        for (auto it = backups.cbegin(); it != backups.cend(); ++it)
+            folders.append(it.key() + u'=' + it.value());
+        QStringList recycled;
+        for (const Recycled& holder : bin)
+            recycled.append(binEntry(holder.name, holder.ledger == u"-" ? QString() : holder.ledger,
+                                     holder.backups != u"-"));
+        return describe(users, files, 0, recycled, folders);
     }
 
     Books after(const QStringList& change) const {
@@ -131,10 +193,33 @@ struct Books {
             next.users[position] = change.value(3);
             if (next.ledgers.contains(old))
                 next.ledgers.insert(change.value(3), next.ledgers.take(old));
+            if (next.backups.contains(old))
+                next.backups.insert(change.value(3), next.backups.take(old));
         } else if (what == u"remove") {
-            next.ledgers.remove(next.users.takeAt(change.value(2).toInt()));
+            const QString name = next.users.takeAt(change.value(2).toInt());
+            next.bin.append({name, next.ledgers.take(name), next.backups.take(name)});
+            for (QString* file : {&next.bin.last().ledger, &next.bin.last().backups})
+                if (file->isNull())
+                    *file = u"-"_qs;
+        } else if (what == u"restore") {
+            const QString name = change.value(2);
+            for (qsizetype i = 0; i < next.bin.size(); ++i) {
+                const Recycled& holder = next.bin[i];
+                if (holder.name != name || holder.ledger != change.value(3) ||
+                    holder.backups != change.value(4))
+                    continue;
+                next.users.append(name);
+                if (holder.ledger != u"-")
+                    next.ledgers.insert(name, holder.ledger);
+                if (holder.backups != u"-")
+                    next.backups.insert(name, holder.backups);
+                next.bin.removeAt(i);
+                break;
+            }
         } else if (what == u"ledger") {
             next.ledgers.insert(change.value(2), change.value(3));
+        } else if (what == u"backups") {
+            next.backups.insert(change.value(2), change.value(3));
         }
         return next;
     }
@@ -175,7 +260,7 @@ void TestUserKills::killedAtAnyMomentLeavesBeforeOrAfter() {
             output += child.readAllStandardOutput();
         QVERIFY2(output.startsWith("ready\n"), output.constData());
         // Kill it somewhere in the next few changes.
-        ::usleep(random.bounded(40000u));
+        ::usleep(random.bounded(60000u));
         child.kill();
         QVERIFY(child.waitForFinished(10000));
         output += child.readAllStandardOutput();
@@ -195,6 +280,7 @@ void TestUserKills::killedAtAnyMomentLeavesBeforeOrAfter() {
             }
         }
         QFile::remove(paths.programDirectory() + QStringLiteral("/ledger.tmp"));
+        QDir(paths.programDirectory() + QStringLiteral("/backups.tmp")).removeRecursively();
 
         // Opening the books settles whatever the kill cut short.
         const Result<std::unique_ptr<UserDirectory>> settled = UserDirectory::open(paths, files);

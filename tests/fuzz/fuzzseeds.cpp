@@ -9,6 +9,7 @@
 
 #include "ledger/ledgerfile.h"
 #include "ledger/ledgersheet.h"
+#include "safety/journalfile.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -145,6 +146,45 @@ bool numbers(const QString& directory) {
     return true;
 }
 
+// Journals of unsaved changes: every kind of change, a cut end, and (large) a long session of
+// records with remarks as the recovery journal writes them.
+bool journals(const QString& directory, bool large) {
+    FileIdentity base;
+    base.exists = true;
+    base.inode = 1209;
+    base.size = 76000;
+    base.modifiedNs = 1765272615000000000;
+    const RecordFields fields = {QStringLiteral("康师傅红烧牛肉面"),
+                                 QStringLiteral("3"),
+                                 QStringLiteral("箱"),
+                                 QStringLiteral("2.5"),
+                                 QStringLiteral("7.5"),
+                                 QStringLiteral("赊账\n月底结清")};
+    QByteArray all = JournalFile::header(base);
+    for (const LedgerChange& change :
+         {LedgerChange::added(fields, QStringLiteral("2026-12-09 09:30:15")),
+          LedgerChange::edited(2, fields), LedgerChange::deleted(3, 40),
+          LedgerChange::step(LedgerChange::Kind::Undo),
+          LedgerChange::step(LedgerChange::Kind::Redo),
+          LedgerChange::opened(QStringLiteral("打开的文件-1.z"))})
+        all += JournalFile::entry(change);
+    if (!large)
+        return save(directory, QStringLiteral("journal_every_kind"), all) &&
+               save(directory, QStringLiteral("journal_cut_end"), all.chopped(5)) &&
+               save(directory, QStringLiteral("journal_header_only"),
+                    JournalFile::header(FileIdentity()));
+    QByteArray session = JournalFile::header(base);
+    for (int n = 0; session.size() < (qsizetype(3) << 19); ++n) {
+        RecordFields record = fields;
+        record.product = QStringLiteral("商品 %1").arg(n);
+        record.remark = QString(n % 97, QChar(u'备'));
+        session += JournalFile::entry(
+            n % 11 == 10 ? LedgerChange::step(LedgerChange::Kind::Undo)
+                         : LedgerChange::added(record, QStringLiteral("2026-12-09 09:30:15")));
+    }
+    return save(directory, QStringLiteral("journal_session"), session);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -158,13 +198,15 @@ int main(int argc, char* argv[]) {
     const QString directory = arguments[2];
     QDir().mkpath(directory + QStringLiteral("/ledger"));
     QDir().mkpath(directory + QStringLiteral("/number"));
+    QDir().mkpath(directory + QStringLiteral("/journal"));
+    const QString journal = directory + QStringLiteral("/journal");
     if (kind == QStringLiteral("small"))
         return small(directory + QStringLiteral("/ledger")) &&
-                       numbers(directory + QStringLiteral("/number"))
+                       numbers(directory + QStringLiteral("/number")) && journals(journal, false)
                    ? 0
                    : 1;
     if (kind == QStringLiteral("large"))
-        return large(directory + QStringLiteral("/ledger")) ? 0 : 1;
+        return large(directory + QStringLiteral("/ledger")) && journals(journal, true) ? 0 : 1;
     std::fprintf(stderr, "usage: fuzz_seeds small|large DIR\n");
     return 2;
 }

@@ -62,7 +62,7 @@ void TestAccessibility::everyWindowHasARoleAndEveryControlAName() {
                                          QString::fromLatin1(child->metaObject()->className())));
         }
     });
-    QCOMPARE(visited.size(), 14);
+    QCOMPARE(visited.size(), 17);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
 }
 

@@ -1,5 +1,6 @@
 #include "expectedlocale.h"
 #include "guifixture.h"
+#include "ledger/ledgeredits.h"
 #include "ledger/ledgerlimits.h"
 #include "ledger/recorddialog.h"
 #include "ledger/remarkedit.h"
@@ -21,9 +22,15 @@ namespace {
 
 using Rows = QList<QStringList>;
 
+// A sheet with the changes the dialogs make to it, as a ledger window has them.
+struct EditedSheet : LedgerSheet {
+    explicit EditedSheet(int rowCount) : LedgerSheet(rowCount) {}
+    LedgerEdits edits{*this};
+};
+
 // A sheet whose rows start with the given cells; row 0 holds the titles unless rows say otherwise.
-std::unique_ptr<LedgerSheet> sheetOf(int rowCount, const Rows& rows = {}, bool titles = true) {
-    auto sheet = std::make_unique<LedgerSheet>(rowCount);
+std::unique_ptr<EditedSheet> sheetOf(int rowCount, const Rows& rows = {}, bool titles = true) {
+    auto sheet = std::make_unique<EditedSheet>(rowCount);
     if (titles)
         sheet->applyTitles();
     for (int row = 0; row < rows.size(); ++row)
@@ -117,9 +124,9 @@ void TestRecordDialogs::bothDialogsShareTheDesign() {
     QFETCH(QString, confirm);
     GuiFixture fixture;
     auto sheet = sheetOf(5);
-    QWidget* dialog = edit
-                          ? static_cast<QWidget*>(new EditRecordDialog(fixture.services, *sheet, 1))
-                          : new AddRecordDialog(fixture.services, *sheet);
+    QWidget* dialog =
+        edit ? static_cast<QWidget*>(new EditRecordDialog(fixture.services, sheet->edits, 1))
+             : new AddRecordDialog(fixture.services, sheet->edits);
     fixture.frame.open(dialog);
     QCOMPARE(dialog->windowTitle(), caption);
     QCOMPARE(dialog->size(), QSize(395, 297));
@@ -199,7 +206,7 @@ void TestRecordDialogs::recordLandsInFirstFreeRow() {
     for (int row = 0; row < sheet->rowCount(); ++row)
         untouched << rowOf(*sheet, row);
 
-    auto* dialog = new AddRecordDialog(fixture.services, *sheet);
+    auto* dialog = new AddRecordDialog(fixture.services, sheet->edits);
     fixture.frame.open(dialog);
     typeInto(box(dialog, "编辑框1"), QStringLiteral("农夫山泉"));
     typeInto(box(dialog, "编辑框2"), QStringLiteral("24"));
@@ -248,7 +255,7 @@ void TestRecordDialogs::totalFollowsQuantityAndPrice() {
     QFETCH(QString, total);
     GuiFixture fixture;
     auto sheet = sheetOf(3);
-    auto* dialog = new AddRecordDialog(fixture.services, *sheet);
+    auto* dialog = new AddRecordDialog(fixture.services, sheet->edits);
     fixture.frame.open(dialog);
     for (const QString& step : steps) {
         QLineEdit* target = box(dialog, qPrintable(QStringLiteral("编辑框") + step.left(1)));
@@ -295,7 +302,7 @@ void TestRecordDialogs::keyboard() {
     QFETCH(bool, open);
     GuiFixture fixture;
     auto sheet = sheetOf(3);
-    auto* dialog = new AddRecordDialog(fixture.services, *sheet);
+    auto* dialog = new AddRecordDialog(fixture.services, sheet->edits);
     fixture.frame.open(dialog);
     typeInto(box(dialog, "编辑框2"), QStringLiteral("2"));
     typeInto(remark(dialog), QStringLiteral("a"));
@@ -315,7 +322,7 @@ void TestRecordDialogs::keyboard() {
 void TestRecordDialogs::editShowsStoredTotalThenRecomputes() {
     GuiFixture fixture;
     auto sheet = sheetOf(5, {stockRecord, stockRecord});
-    auto* dialog = new EditRecordDialog(fixture.services, *sheet, 2);
+    auto* dialog = new EditRecordDialog(fixture.services, sheet->edits, 2);
     fixture.frame.open(dialog);
     QCOMPARE(box(dialog, "编辑框1")->text(), stockRecord[1]);
     QCOMPARE(box(dialog, "编辑框2")->text(), stockRecord[2]);
@@ -354,7 +361,7 @@ void TestRecordDialogs::editWritesBack() {
     QFETCH(QStringList, expected);
     GuiFixture fixture;
     auto sheet = sheetOf(6, {stockRecord, stockRecord, stockRecord});
-    auto* dialog = new EditRecordDialog(fixture.services, *sheet, row);
+    auto* dialog = new EditRecordDialog(fixture.services, sheet->edits, row);
     fixture.frame.open(dialog);
     QCOMPARE(dialog->focusWidget(), box(dialog, "编辑框1"));
     box(dialog, "编辑框1")->end(false);
@@ -386,12 +393,12 @@ void TestRecordDialogs::editNeedsARecordRow() {
     GuiFixture fixture;
     auto sheet = sheetOf(5, {stockRecord});
     const QStringList titles = rowOf(*sheet, 0);
-    QCOMPARE(EditRecordDialog::openFor(fixture.services, *sheet, row), opens);
+    QCOMPARE(EditRecordDialog::openFor(fixture.services, sheet->edits, row), opens);
     QCOMPARE(fixture.windows().size(), opens ? 1 : 0);
     if (opens)
         return;
     // Made for such a row anyway, the dialog shows nothing and writes nothing.
-    auto* dialog = new EditRecordDialog(fixture.services, *sheet, row);
+    auto* dialog = new EditRecordDialog(fixture.services, sheet->edits, row);
     fixture.frame.open(dialog);
     QVERIFY(box(dialog, "编辑框1")->text().isEmpty());
     QTest::keyClicks(box(dialog, "编辑框1"), QStringLiteral("x"));
@@ -408,7 +415,7 @@ void TestRecordDialogs::editShowsTheStartOfEveryBox() {
     longRecord[1] = u"特级西湖龙井明前茶叶礼盒装五百克（送礼佳品，附手提袋）"_qs;
     longRecord[4] = u"1234567890.12345678901234567890"_qs;
     auto sheet = sheetOf(3, {longRecord});
-    auto* dialog = new EditRecordDialog(fixture.services, *sheet, 1);
+    auto* dialog = new EditRecordDialog(fixture.services, sheet->edits, 1);
     fixture.frame.open(dialog);
     for (const char* name : {"编辑框1", "编辑框2", "编辑框3", "编辑框4", "编辑框6"}) {
         QLineEdit* line = box(dialog, name);
@@ -439,7 +446,7 @@ void TestRecordDialogs::remarkShowsWholeLines() {
         text << u"第%1行"_qs.arg(line);
     record[7] = text.join(u'\n');
     auto sheet = sheetOf(3, {record});
-    auto* dialog = new EditRecordDialog(fixture.services, *sheet, 1);
+    auto* dialog = new EditRecordDialog(fixture.services, sheet->edits, 1);
     fixture.frame.open(dialog);
     auto* edit = GuiFixture::control<RemarkEdit>(dialog, "编辑框5");
     QVERIFY(edit);
@@ -489,7 +496,7 @@ void TestRecordDialogs::boxesTakeNoMoreThanACell() {
     QFETCH(bool, paste);
     GuiFixture fixture;
     auto sheet = sheetOf(3);
-    auto* dialog = new AddRecordDialog(fixture.services, *sheet);
+    auto* dialog = new AddRecordDialog(fixture.services, sheet->edits);
     fixture.frame.open(dialog);
     auto* target = dialog->findChild<QWidget*>(name);
     const QString start = u"开头"_qs;
@@ -542,7 +549,7 @@ void TestRecordDialogs::dialogSaysHowItClosed() {
     QFETCH(int, result);
     GuiFixture fixture;
     auto sheet = sheetOf(3);
-    QPointer<AddRecordDialog> dialog = new AddRecordDialog(fixture.services, *sheet);
+    QPointer<AddRecordDialog> dialog = new AddRecordDialog(fixture.services, sheet->edits);
     QSignalSpy finished(dialog.data(), &QDialog::finished);
     QSignalSpy accepted(dialog.data(), &QDialog::accepted);
     QSignalSpy rejected(dialog.data(), &QDialog::rejected);

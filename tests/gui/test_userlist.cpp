@@ -77,12 +77,13 @@ void TestUserList::windowIsAsDesigned() {
     QCOMPARE(listNames(window), (QStringList{QStringLiteral("乙"), QStringLiteral("甲")}));
     QVERIFY(!window->selectedUserName());
 
-    // The four menus and their items, in order, with no keyboard shortcuts.
+    // The four menus and their items, in order, with no keyboard shortcuts; the safety nets'
+    // items come after the designed ones.
     const QList<QStringList> expected = {
         {QStringLiteral("文件"), QStringLiteral("保存"), QStringLiteral("退出"), QString(),
-         QStringLiteral("应收汇总…")},
+         QStringLiteral("应收汇总…"), QStringLiteral("备份与恢复")},
         {QStringLiteral("编辑"), QStringLiteral("新建用户"), QStringLiteral("修改用户"),
-         QStringLiteral("删除用户"), QStringLiteral("修改登录密码")},
+         QStringLiteral("删除用户"), QStringLiteral("修改登录密码"), QStringLiteral("回收站")},
         {QStringLiteral("工具"), QStringLiteral("windows资源管理器"), QStringLiteral("打开计算器"),
          QStringLiteral("开启IE浏览器"), QStringLiteral("打开记事本")},
         {QStringLiteral("帮助"), QStringLiteral("帮助文件"), QStringLiteral("关于")}};
@@ -179,6 +180,14 @@ void TestUserList::deleteUser() {
     QCOMPARE(listNames(window), remaining);
     QCOMPARE(tableNames(fixture.paths), remaining);
     QVERIFY(!QFile::exists(ledgerPath(fixture.paths, users[position])));
+    // The ledger waits in the recycle bin, as it was.
+    const RecycleBin::Listing bin = valueOf(window->directory()->recycleBin().holders());
+    QCOMPARE(bin.holders.size(), 1);
+    QCOMPARE(bin.holders.first().name, users[position]);
+    QCOMPARE(bin.holders.first().position, position);
+    QFile kept(window->directory()->recycleBin().ledgerOf(bin.holders.first().id));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), "ledger of " + users[position].toUtf8());
     for (const QString& user : remaining)
         QCOMPARE(ledgerContent(fixture.paths, user), "ledger of " + user.toUtf8());
     QVERIFY(!window->selectedUserName());
@@ -247,7 +256,7 @@ void TestUserList::deleteTouchesNoFileOutsideTheLedgers() {
 void TestUserList::protectedLedgerKeepsItsUser_data() {
     QTest::addColumn<bool>("rename");
     QTest::addColumn<QString>("message");
-    QTest::newRow("delete") << false << "用户“乙”没有删除，因为其账本文件无法删除";
+    QTest::newRow("delete") << false << "用户“乙”没有删除，因为其账本文件无法移到回收站";
     QTest::newRow("rename") << true << "账本文件无法改名，用户名没有修改。";
 }
 

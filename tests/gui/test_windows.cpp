@@ -102,7 +102,7 @@ const QList<WindowDesign>& designs() {
          false,
          false,
          [](GuiFixture& f, UserListWindow&, LedgerSheet& sheet) {
-             return new AddRecordDialog(f.services, sheet);
+             return new AddRecordDialog(f.services, *new LedgerEdits(sheet, &sheet));
          }},
         {"编辑记录",
          {395, 297},
@@ -110,7 +110,7 @@ const QList<WindowDesign>& designs() {
          false,
          false,
          [](GuiFixture& f, UserListWindow&, LedgerSheet& sheet) {
-             return new EditRecordDialog(f.services, sheet, 1);
+             return new EditRecordDialog(f.services, *new LedgerEdits(sheet, &sheet), 1);
          }},
         {"合计",
          {345, 243},

@@ -6,8 +6,8 @@
 #include "guifixture.h"
 #include "host/qthost.h"
 #include "ledger/ledgerdocument.h"
-#include "storage/instancelock.h"
 #include "reports/reportoutput.h"
+#include "storage/instancelock.h"
 #include "windowtour.h"
 
 #include <QAction>
@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QItemSelectionModel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPushButton>
@@ -94,6 +95,18 @@ QList<Message> messages() {
          QString(), QString()},
         {QStringLiteral("message_question"), QStringLiteral("确认要关闭此窗口？"),
          MessageFlags::IconWarning | MessageFlags::OkCancel, QString(), QString()},
+        {QStringLiteral("question_recover"), QStringLiteral("发现上次未保存的修改，是否恢复？"),
+         MessageFlags::IconQuestion | MessageFlags::YesNo, QStringLiteral("提示"), QString()},
+        {QStringLiteral("message_recovered_cut"),
+         QStringLiteral("已恢复 127 项修改。请核对后保存账目。\n\n修改记录的末尾不完整，之后的修改"
+                        "无法恢复：修改记录的第 128 项没有写完（也许程序正写着它时被中断了）。"),
+         MessageFlags::IconInformation, QStringLiteral("提示"), QString()},
+        {QStringLiteral("message_journal_aside"),
+         QStringLiteral("发现上次未保存的修改，账目文件在那之后已经改变（也许已经保存过，或从备份"
+                        "恢复过），这些修改无法放回现在的账目。\n\n它们已另存在“/home/shop/.local/"
+                        "share/Vellumar/source/备份/特级西湖龙井茶庄（城东分店）/未保存的修改-"
+                        "20261209-093015”，没有删除。"),
+         MessageFlags::IconWarning, QStringLiteral("提示"), QString()},
     };
 }
 
@@ -219,6 +232,12 @@ int main(int argc, char* argv[]) {
         tourWindows(fixture, [&](const QString& name, QWidget* window) {
             failures += save(folder, name, window) ? 0 : 1;
             if (name == QStringLiteral("LedgerWindow")) {
+                // The edit menu with its undo and redo items, as the operator opens it.
+                auto* edit = window->findChild<QMenu*>(QStringLiteral("menuEdit"));
+                edit->popup(window->mapToGlobal(QPoint(60, 20)));
+                QCoreApplication::processEvents();
+                failures += save(folder, QStringLiteral("LedgerWindow_edit_menu"), edit) ? 0 : 1;
+                edit->close();
                 // The smallest the window may be made, too.
                 const QSize designed = window->size();
                 window->resize(window->minimumSizeHint().expandedTo(window->minimumSize()));

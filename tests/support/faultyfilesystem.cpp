@@ -45,3 +45,27 @@ Status FaultyFileSystem::copy(const QString& from, const QString& to) {
         return fileFailure(FileAction::Write, to, error);
     return m_real.copy(from, to);
 }
+
+Status FaultyFileSystem::link(const QString& from, const QString& to) {
+    if (const int error = errorFor(Operation::Link))
+        return fileFailure(FileAction::Write, to, error);
+    return m_real.link(from, to);
+}
+
+Status FaultyFileSystem::makeFolder(const QString& path) {
+    if (const int error = errorFor(Operation::MakeFolder))
+        return fileFailure(FileAction::CreateFolder, path, error);
+    return m_real.makeFolder(path);
+}
+
+Status FaultyFileSystem::removeFolder(const QString& path) {
+    if (const int error = errorFor(Operation::RemoveFolder))
+        return fileFailure(FileAction::Remove, path, error);
+    return m_real.removeFolder(path);
+}
+
+Result<QStringList> FaultyFileSystem::list(const QString& folder) const {
+    if (const int error = errorFor(Operation::List))
+        return fileFailure(FileAction::Read, folder, error);
+    return m_real.list(folder);
+}

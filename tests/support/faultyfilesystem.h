@@ -10,7 +10,7 @@
 // is refused, without having to break the disk.
 class FaultyFileSystem final : public vellumar::FileSystem {
 public:
-    enum class Operation { Kind, Rename, Remove, Copy };
+    enum class Operation { Kind, Rename, Remove, Copy, Link, MakeFolder, RemoveFolder, List };
 
     // From now on the operation fails with this errno (0 lets it work again).
     void fail(Operation operation, int errorNumber = 13 /* EACCES */);
@@ -22,10 +22,14 @@ public:
     vellumar::Status rename(const QString& from, const QString& to) override;
     vellumar::Status remove(const QString& path) override;
     vellumar::Status copy(const QString& from, const QString& to) override;
+    vellumar::Status link(const QString& from, const QString& to) override;
+    vellumar::Status makeFolder(const QString& path) override;
+    vellumar::Status removeFolder(const QString& path) override;
+    vellumar::Result<QStringList> list(const QString& folder) const override;
 
 private:
     int errorFor(Operation operation) const;
     vellumar::LocalFileSystem m_real;
-    int m_errors[4] = {0, 0, 0, 0};
-    mutable int m_calls[4] = {0, 0, 0, 0};
+    int m_errors[8] = {};
+    mutable int m_calls[8] = {};
 };

@@ -1,11 +1,13 @@
 #include "windowtour.h"
 
 #include "accounts/signinwindow.h"
+#include "accounts/userdirectory.h"
 #include "accounts/userlistwindow.h"
 #include "checks.h"
 #include "frame/startdocument.h"
 #include "ledger/ledgerfile.h"
 #include "ledger/ledgersheet.h"
+#include "safety/safetypaths.h"
 #include "storage/recordtable.h"
 
 #include <QAction>
@@ -53,6 +55,19 @@ void prepareData(GuiFixture& fixture) {
     // A copy kept elsewhere, which opens only to be looked at.
     QDir().mkpath(fixture.paths.programDirectory() + QStringLiteral("/副本"));
     must(LedgerFile::save(viewedCopy(fixture), sheet));
+
+    // Two earlier versions of the ledger, and a holder deleted into the recycle bin.
+    const QString versions = SafetyPaths::holderFolder(fixture.paths, Holder);
+    QDir().mkpath(versions);
+    must(LedgerFile::save(versions + QStringLiteral("/20261209-083000.z"), sheet));
+    sheet.removeRows(8, 5);
+    must(LedgerFile::save(versions + QStringLiteral("/20261208-173000.z"), sheet));
+    const QString gone = QStringLiteral("王五小卖部");
+    must(users.appendRecord({gone}));
+    must(LedgerFile::save(fixture.paths.ledgerFile(DataPaths::LedgerDirSlash, gone), sheet));
+    std::unique_ptr<UserDirectory> directory =
+        valueOf(UserDirectory::open(fixture.paths, fixture.files));
+    must(directory->remove(3, QDateTime(QDate(2026, 12, 8), QTime(18, 5, 12))).status());
 }
 
 void settle() {
@@ -113,6 +128,22 @@ void tourWindows(GuiFixture& fixture, const WindowVisitor& visit) {
     visitOpened(
         fixture, QStringLiteral("ReceivablesWindow"),
         [&] { trigger(userList, "actionReceivables"); }, visit);
+    visitOpened(
+        fixture, QStringLiteral("RecycleBinWindow"), [&] { trigger(userList, "actionRecycleBin"); },
+        visit);
+    visitOpened(
+        fixture, QStringLiteral("BackupWindow"), [&] { trigger(userList, "actionBackups"); },
+        [&](const QString& name, QWidget* backups) {
+            visit(name, backups);
+            visitOpened(
+                fixture, QStringLiteral("BackupPreviewWindow"),
+                [&] {
+                    QTest::mouseClick(
+                        backups->findChild<QPushButton*>(QStringLiteral("previewButton")),
+                        Qt::LeftButton);
+                },
+                visit);
+        });
 
     // A real double-click: a first click, then the second one the system reports as double.
     const QPoint holder = list->visualItemRect(list->item(0)).center();
