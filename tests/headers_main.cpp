@@ -1,0 +1,4 @@
+// Only carries the tests' precompiled headers.
+int main() {
+    return 0;
+}
