@@ -28,6 +28,12 @@ QString SharedBooks::description() const {
     return QStringLiteral("共享账本（%1）").arg(m_link->server());
 }
 
+QString SharedBooks::safekeeping() const {
+    return QStringLiteral("共享账本保存在数据库服务器上（%1），由服务器管理员用 pg_dump 备份、"
+                          "恢复；删除的用户和保存前的账目版本不在本机保留。")
+        .arg(m_link->server());
+}
+
 Result<HolderList*> SharedBooks::holders() {
     if (!m_holders) {
         Result<std::unique_ptr<SharedHolderList>> opened = SharedHolderList::open(*m_link);

@@ -36,6 +36,9 @@ public:
     std::unique_ptr<HolderBook> book(const QString& holder) override;
     Result<std::unique_ptr<BooksReader>> reader() override;
     Result<std::unique_ptr<BooksWriter>> writer() override;
+    bool keepsSafetyNets() const override { return false; }
+    QString safekeeping() const override;
+    bool sharesWithOtherCounters() const override { return true; }
 
 private:
     SharedBooks(std::unique_ptr<SharedLink> link, LedgerEditor counter);
