@@ -3,7 +3,6 @@
 #include "accounts/accountmessages.h"
 #include "accounts/userlistwindow.h"
 #include "accounts/usernamevalidator.h"
-#include "frame/waitcursor.h"
 #include "frame/windowstyle.h"
 #include "ui_adduserdialog.h"
 
@@ -28,10 +27,8 @@ void AddUserDialog::add() {
     // name of the user's ledger file.
     const QString name = m_ui->编辑框1->text();
     if (HolderList* holders = m_userList.holders()) {
-        const UserChange added = [&] {
-            WaitCursor wait;
-            return holders->add(name);
-        }();
+        const UserChange added =
+            m_userList.changeHolders([&](HolderList& list) { return list.add(name); });
         reportUserChange(m_services.host, added);
         // Point the operator at the user who already has that name.
         if (added.refusal() == UserChange::Refusal::NameInUse)

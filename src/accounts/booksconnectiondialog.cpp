@@ -55,8 +55,8 @@ BooksConnectionDialog::BooksConnectionDialog(Services services, QWidget* parent)
 
     m_local = new QRadioButton(QStringLiteral("本机的账本（数据文件夹中）"), this);
     m_local->setObjectName(QStringLiteral("localChoice"));
-    m_shared = new QRadioButton(QStringLiteral("共享账本（PostgreSQL 数据库服务器，几台电脑共用）"),
-                                this);
+    m_shared =
+        new QRadioButton(QStringLiteral("共享账本（PostgreSQL 数据库服务器，几台电脑共用）"), this);
     m_shared->setObjectName(QStringLiteral("sharedChoice"));
     auto* kinds = new QButtonGroup(this);
     kinds->addButton(m_local);
@@ -92,19 +92,19 @@ BooksConnectionDialog::BooksConnectionDialog(Services services, QWidget* parent)
     form->addRow(QStringLiteral("数据库："), m_database);
     form->addRow(QStringLiteral("用户名："), m_user);
     form->addRow(QStringLiteral("加密连接："), m_sslMode);
-    auto* orLabel = new QLabel(
-        QStringLiteral("或者填写 libpq 连接字符串、postgresql:// 地址或 service=服务名"
-                       "（填写后，上面各项不用）："),
-        server);
+    auto* orLabel =
+        new QLabel(QStringLiteral("或者填写 libpq 连接字符串、postgresql:// 地址或 service=服务名"
+                                  "（填写后，上面各项不用）："),
+                   server);
     orLabel->setWordWrap(true);
     form->addRow(orLabel);
     form->addRow(m_connectionText);
 
-    auto* help = new QLabel(
-        QStringLiteral("数据库的密码不由本程序保存。服务器要求密码时，请由管理员写进本机"
-                       "用户的 ~/.pgpass 文件，每行一个：服务器:端口:数据库:用户名:密码"
-                       "（文件权限须为 600）。"),
-        this);
+    auto* help =
+        new QLabel(QStringLiteral("数据库的密码不由本程序保存。服务器要求密码时，请由管理员写进本机"
+                                  "用户的 ~/.pgpass 文件，每行一个：服务器:端口:数据库:用户名:密码"
+                                  "（文件权限须为 600）。"),
+                   this);
     help->setObjectName(QStringLiteral("passwordHelp"));
     help->setWordWrap(true);
     for (QLabel* label : findChildren<QLabel*>())
@@ -112,7 +112,8 @@ BooksConnectionDialog::BooksConnectionDialog(Services services, QWidget* parent)
             label->setAccessibleName(label->text());
 
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* test = buttons->addButton(QStringLiteral("测试连接"), QDialogButtonBox::ActionRole);
+    QPushButton* test =
+        buttons->addButton(QStringLiteral("测试连接"), QDialogButtonBox::ActionRole);
     test->setObjectName(QStringLiteral("testButton"));
     QPushButton* ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("okButton"));
@@ -166,8 +167,8 @@ void BooksConnectionDialog::showLocation(const BooksLocation& location) {
 void BooksConnectionDialog::kindChosen() {
     const bool shared = m_shared->isChecked();
     const bool byText = !m_connectionText->text().trimmed().isEmpty();
-    for (QWidget* edit : std::initializer_list<QWidget*>{m_host, m_port, m_database, m_user,
-                                                         m_sslMode})
+    for (QWidget* edit :
+         std::initializer_list<QWidget*>{m_host, m_port, m_database, m_user, m_sslMode})
         edit->setEnabled(shared && !byText);
     m_connectionText->setEnabled(shared);
 }

@@ -52,7 +52,8 @@ bool confirmMerge(Host& host, const BooksCopyPlan& plan, bool upload) {
 
 void transferBooks(Services services, BooksStore& source, BooksStore& target, bool upload) {
     Host& host = services.host;
-    const QString what = upload ? QStringLiteral("本机账本没有上传") : QStringLiteral("共享账本没有复制到本机");
+    const QString what =
+        upload ? QStringLiteral("本机账本没有上传") : QStringLiteral("共享账本没有复制到本机");
     CopyProgressShown comparing(host, QStringLiteral("正在比较两边的账本…"));
     const Result<BooksCopyOutcome> outcome = [&] {
         WaitCursor wait;
@@ -118,13 +119,13 @@ void installBooksTransferItems(Services services, UserListWindow& window, QMenu&
     };
     QObject::connect(upload, &QAction::triggered, &window, transfer(true));
     QObject::connect(copyBack, &QAction::triggered, &window, transfer(false));
-    QObject::connect(&fileMenu, &QMenu::aboutToShow, &window, [services, &window, upload,
-                                                               copyBack] {
-        const bool usable =
-            services.books.store().sharesWithOtherCounters() && window.holders() != nullptr;
-        for (QAction* action : {upload, copyBack})
-            action->setEnabled(usable);
-    });
+    QObject::connect(&fileMenu, &QMenu::aboutToShow, &window,
+                     [services, &window, upload, copyBack] {
+                         const bool usable = services.books.store().sharesWithOtherCounters() &&
+                                             window.holders() != nullptr;
+                         for (QAction* action : {upload, copyBack})
+                             action->setEnabled(usable);
+                     });
     const bool usable = services.books.store().sharesWithOtherCounters();
     for (QAction* action : {upload, copyBack})
         action->setEnabled(usable);

@@ -3,7 +3,6 @@
 #include "accounts/accountmessages.h"
 #include "accounts/userlistwindow.h"
 #include "accounts/usernamevalidator.h"
-#include "frame/waitcursor.h"
 #include "frame/windowstyle.h"
 #include "ui_renameuserdialog.h"
 
@@ -32,10 +31,8 @@ void RenameUserDialog::rename() {
             m_services.host.messageBox(userTableUnavailableMessage(), MessageFlags::IconWarning);
             return;
         }
-        const UserChange renamed = [&] {
-            WaitCursor wait;
-            return holders->rename(*position, m_ui->编辑框1->text());
-        }();
+        const UserChange renamed = m_userList.changeHolders(
+            [&](HolderList& list) { return list.rename(*position, m_ui->编辑框1->text()); });
         // A refused name leaves everything as it was and the dialog open for another try.
         if (!renamed) {
             reportUserChange(m_services.host, renamed);

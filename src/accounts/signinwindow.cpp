@@ -1,9 +1,9 @@
 #include "accounts/signinwindow.h"
 
+#include "accounts/booksconnectiondialog.h"
 #include "accounts/userlistwindow.h"
 #include "frame/waitcursor.h"
 #include "frame/windowstyle.h"
-#include "accounts/booksconnectiondialog.h"
 #include "ui_signinwindow.h"
 
 #include <QAction>

@@ -18,6 +18,8 @@
 #include <QListWidget>
 #include <QScrollBar>
 
+#include <utility>
+
 namespace vellumar {
 
 namespace {
@@ -129,7 +131,7 @@ void UserListWindow::reloaded() {
     const int scrolled = m_ui->列表框1->verticalScrollBar()->value();
     showAll();
     m_ui->列表框1->verticalScrollBar()->setValue(scrolled);
-    if (selected && m_holders)
+    if (selected && m_holders && !m_changing)
         if (const std::optional<int> position = m_holders->find(*selected)) {
             QListWidgetItem* item = m_ui->列表框1->item(*position);
             m_ui->列表框1->setCurrentItem(item);
@@ -225,11 +227,9 @@ void UserListWindow::deleteUser() {
         MessageAnswer::Ok)
         return;
     // The list follows the directory: it loses the user only if the directory did.
-    const UserChange removed = [&] {
-        WaitCursor wait;
-        return m_holders->remove(*position, m_services.host.now());
-    }();
-    reportUserChange(m_services.host, removed);
+    reportUserChange(m_services.host, changeHolders([&](HolderList& holders) {
+                         return holders.remove(*position, m_services.host.now());
+                     }));
 }
 
 void UserListWindow::confirmSave() {
@@ -241,6 +241,15 @@ void UserListWindow::exit() {
     if (m_services.host.messageBox(QStringLiteral("确认退出？"), MessageFlags::OkCancel) ==
         MessageAnswer::Ok)
         m_services.frame.close(this);
+}
+
+UserChange UserListWindow::changeHolders(const std::function<UserChange(HolderList&)>& change) {
+    WaitCursor wait;
+    const bool outer = !std::exchange(m_changing, true);
+    UserChange changed = change(*m_holders);
+    if (outer)
+        m_changing = false;
+    return changed;
 }
 
 void UserListWindow::openLedger() {

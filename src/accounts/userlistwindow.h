@@ -56,6 +56,11 @@ public:
     // Opens the selected user's ledger; with no user selected nothing opens.
     void openLedger();
 
+    // Runs a change the operator asked for on the holders (there must be holders). Should the
+    // list be read afresh meanwhile, because it changed elsewhere, the selection goes: it was
+    // made in a list that is no longer there.
+    UserChange changeHolders(const std::function<UserChange(HolderList&)>& change);
+
 private:
     void openHolders();
     void showUnavailable(const Status& why);
@@ -73,6 +78,7 @@ private:
     HolderList* m_holders = nullptr;
     QLabel* m_unavailable = nullptr;
     LedgerWindowFactory m_ledgerWindowFactory;
+    bool m_changing = false;
 };
 
 } // namespace vellumar

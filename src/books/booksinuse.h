@@ -1,7 +1,7 @@
 #pragma once
 
-#include "books/booksstore.h"
 #include "books/bookslocation.h"
+#include "books/booksstore.h"
 
 #include <memory>
 

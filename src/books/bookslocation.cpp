@@ -25,9 +25,9 @@ Result<std::optional<BooksLocation>> savedBooksChoice(const QString& settingsFil
         return settings.status();
     const QString kind = settings->value(BooksKey.toString());
     if (kind == SharedValue)
-        return std::optional<BooksLocation>(
-            BooksLocation{BooksLocation::Kind::Shared,
-                          settings->value(ConnectionKey.toString()), BooksLocation::Source::Saved});
+        return std::optional<BooksLocation>(BooksLocation{BooksLocation::Kind::Shared,
+                                                          settings->value(ConnectionKey.toString()),
+                                                          BooksLocation::Source::Saved});
     if (kind == LocalValue)
         return std::optional<BooksLocation>(
             BooksLocation{BooksLocation::Kind::Local, QString(), BooksLocation::Source::Saved});

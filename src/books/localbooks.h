@@ -17,7 +17,6 @@ public:
     explicit LocalHolderList(std::unique_ptr<UserDirectory> directory);
     ~LocalHolderList() override;
 
-
     const QStringList& users() const override { return m_directory->users(); }
     qsizetype fileNameLimit() const override { return m_directory->fileNameLimit(); }
     bool isValidName(const QString& name) const override;

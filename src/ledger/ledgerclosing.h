@@ -1,7 +1,7 @@
 #pragma once
 
-#include "host/host.h"
 #include "books/booksstore.h"
+#include "host/host.h"
 #include "ledger/ledgersheet.h"
 
 #include <functional>
@@ -25,8 +25,7 @@ public:
     // The answers of the question after a failed save, in the order of its buttons.
     enum Choice { Retry = 0, SaveCopy, Discard, Back };
 
-    SaveBeforeClosing(Host& host, HolderBook& ledger, const LedgerSheet& sheet,
-                      Runner runner = {});
+    SaveBeforeClosing(Host& host, HolderBook& ledger, const LedgerSheet& sheet, Runner runner = {});
 
     // Answers whether the window may close now.
     bool run();

@@ -25,8 +25,7 @@
 namespace vellumar {
 
 LedgerWindow::LedgerWindow(Services services, QString userName, QWidget* parent)
-    : QMainWindow(parent), m_services(services),
-      m_book(services.books.store().book(userName)),
+    : QMainWindow(parent), m_services(services), m_book(services.books.store().book(userName)),
       m_ui(std::make_unique<Ui::LedgerWindow>()) {
     m_ui->setupUi(this);
     applyFrameKind(this, FrameKind::Resizable);
@@ -138,9 +137,9 @@ void LedgerWindow::created() {
 
 void LedgerWindow::setReadOnly(bool readOnly) {
     m_readOnly = readOnly;
-    for (QAction* action : {m_ui->actionOpen, m_ui->actionSave, m_ui->actionAddRecord,
-                            m_ui->actionEditRecord, m_ui->actionDeleteRecord,
-                            m_safetyNet->undoAction(), m_safetyNet->redoAction()})
+    for (QAction* action :
+         {m_ui->actionOpen, m_ui->actionSave, m_ui->actionAddRecord, m_ui->actionEditRecord,
+          m_ui->actionDeleteRecord, m_safetyNet->undoAction(), m_safetyNet->redoAction()})
         action->setEnabled(!readOnly);
     if (!readOnly) {
         // The undo items follow the steps there are again.
@@ -190,11 +189,10 @@ void LedgerWindow::loadLedger() {
                              "的副本，原来的内容不会丢失。")
             : QStringLiteral("\n\n窗口中的账目是空的，原来的文件没有改动。保存不成功时，"
                              "关闭窗口时可以把账目另存到别处。");
-    m_services.host.messageBox((inFile ? QStringLiteral("账目文件无法读取：")
-                                       : QStringLiteral("账目无法读取："))
-                                   + m_book->location() + QStringLiteral("\n") +
-                                   loaded.status().message() + promise,
-                               MessageFlags::IconWarning, QString(), loaded.status().detail());
+    m_services.host.messageBox(
+        (inFile ? QStringLiteral("账目文件无法读取：") : QStringLiteral("账目无法读取：")) +
+            m_book->location() + QStringLiteral("\n") + loaded.status().message() + promise,
+        MessageFlags::IconWarning, QString(), loaded.status().detail());
 }
 
 // Titles, widths and alignments, applied after every load at opening, whatever the file held.
@@ -253,7 +251,10 @@ bool LedgerWindow::closeQuery() {
                                    MessageFlags::IconWarning | MessageFlags::OkCancel) !=
         MessageAnswer::Ok)
         return false;
-    return saveBeforeClosing();
+    if (!saveBeforeClosing())
+        return false;
+    m_book->close();
+    return true;
 }
 
 void LedgerWindow::openFile() {
@@ -292,8 +293,11 @@ void LedgerWindow::closeLedger() {
                                    MessageFlags::IconWarning | MessageFlags::OkCancel,
                                    noticeTitle()) != MessageAnswer::Ok)
         return;
-    if (saveBeforeClosing())
+    if (saveBeforeClosing()) {
+        // Other counters may have the ledger at once, not only once the window is gone.
+        m_book->close();
         m_services.frame.close(this);
+    }
 }
 
 void LedgerWindow::selectAll() {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "books/booksstore.h"
 #include "frame/frame.h"
 #include "frame/services.h"
-#include "books/booksstore.h"
 #include "ledger/ledgeredits.h"
 #include "ledger/ledgersheet.h"
 #include "storage/status.h"

@@ -1,5 +1,5 @@
-#include "checks.h"
 #include "books/localbooks.h"
+#include "checks.h"
 #include "faultyfilesystem.h"
 #include "ledger/ledgerclosing.h"
 #include "ledger/ledgerfile.h"
