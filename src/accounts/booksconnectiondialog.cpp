@@ -171,6 +171,7 @@ void BooksConnectionDialog::kindChosen() {
          std::initializer_list<QWidget*>{m_host, m_port, m_database, m_user, m_sslMode})
         edit->setEnabled(shared && !byText);
     m_connectionText->setEnabled(shared);
+    m_connectionText->parentWidget()->setEnabled(shared);
 }
 
 BooksLocation BooksConnectionDialog::chosenLocation() const {

@@ -24,7 +24,8 @@ LedgerAccess::LedgerAccess(Services services, LedgerWindow& window)
     layout->setContentsMargins(6, 2, 6, 2);
     m_notice = new QLabel(content);
     m_notice->setObjectName(QStringLiteral("accessNotice"));
-    m_notice->setWordWrap(true);
+    // One line: the bar takes as little from the grid as it can.
+    m_notice->setWordWrap(false);
     m_notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QPalette palette = m_notice->palette();
     palette.setColor(QPalette::WindowText, QColor(150, 60, 0));
@@ -55,6 +56,7 @@ void LedgerAccess::ledgerLoaded() {
 
 void LedgerAccess::say(const QString& text, bool offerReload) {
     m_notice->setText(text);
+    m_notice->setToolTip(text);
     m_notice->setAccessibleName(text);
     m_reload->setVisible(offerReload);
     const bool wasVisible = m_bar->isVisible();
