@@ -1,6 +1,7 @@
 #include "books/bookslocation.h"
 
 #include "books/localbooks.h"
+#include "safety/safetypaths.h"
 #include "sharedstore/pgconnection.h"
 #include "sharedstore/sharedbooks.h"
 #include "storage/settingsfile.h"
@@ -78,6 +79,7 @@ Result<std::unique_ptr<BooksStore>> openBooks(const BooksLocation& location, con
     Result<std::unique_ptr<SharedBooks>> shared = SharedBooks::open(location.connection);
     if (!shared)
         return shared.status();
+    (*shared)->keepJournalsIn(files, SafetyPaths::sharedJournalRoot(paths));
     return std::unique_ptr<BooksStore>(std::move(shared).value());
 }
 

@@ -221,7 +221,11 @@ void LedgerWindow::placeGrid() {
 
 Status LedgerWindow::saveLedger() {
     WaitCursor wait;
-    return m_book->save(m_sheet, m_services.host.now());
+    Status saved = m_book->save(m_sheet, m_services.host.now());
+    // Whatever the books keep besides, what the window shows is now what they hold.
+    if (saved)
+        m_edits.markSaved();
+    return saved;
 }
 
 bool LedgerWindow::saveOrReport() {

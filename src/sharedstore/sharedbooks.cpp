@@ -5,6 +5,8 @@
 #include "sharedstore/sharedtransfer.h"
 #include "storage/passwordhash.h"
 
+#include <QCryptographicHash>
+
 namespace vellumar {
 
 SharedBooks::SharedBooks(std::unique_ptr<SharedLink> link, LedgerEditor counter)
@@ -69,8 +71,17 @@ Status SharedBooks::changePassword(const QString& newPassword) {
     });
 }
 
+void SharedBooks::keepJournalsIn(FileSystem& files, const QString& root) {
+    m_journalFiles = &files;
+    // The server's address names its folder, as a digest: the address may hold any character.
+    const QByteArray digest =
+        QCryptographicHash::hash(m_link->server().toUtf8(), QCryptographicHash::Sha256);
+    m_journalRoot = root + u'/' + QString::fromLatin1(digest.toHex().left(16));
+}
+
 std::unique_ptr<HolderBook> SharedBooks::book(const QString& holder) {
-    return std::make_unique<SharedHolderBook>(*m_link, m_counter, holder);
+    return std::make_unique<SharedHolderBook>(*m_link, m_counter, holder, m_journalFiles,
+                                              m_journalRoot);
 }
 
 Result<std::unique_ptr<BooksReader>> SharedBooks::reader() {

@@ -13,6 +13,7 @@
 #include "ledger/ledgerrecords.h"
 #include "ledger/ledgerwindow.h"
 #include "reports/receivableswindow.h"
+#include "safety/safetypaths.h"
 #include "sharedstore/pgconnection.h"
 #include "sharedstore/sharedbooks.h"
 #include "storefixture.h"
@@ -45,10 +46,14 @@ constexpr int NoticeTimeout = 1000;
 class Counter {
 public:
     Counter(Kind kind, testdatabase::FreshDatabase* database, const QString& name) {
-        if (kind == Kind::Shared)
-            fixture.books.replace(
-                valueOf(SharedBooks::open(database->connection(), counterNamed(name))),
-                {BooksLocation::Kind::Shared, database->connection(), {}});
+        if (kind == Kind::Shared) {
+            // As the start-up opens them, with the journals in this counter's data folder.
+            const BooksLocation location{BooksLocation::Kind::Shared, database->connection(), {}};
+            std::unique_ptr<SharedBooks> books =
+                valueOf(SharedBooks::open(database->connection(), counterNamed(name)));
+            books->keepJournalsIn(fixture.files, SafetyPaths::sharedJournalRoot(fixture.paths));
+            fixture.books.replace(std::move(books), location);
+        }
     }
 
     GuiFixture fixture;
@@ -168,6 +173,8 @@ private Q_SLOTS:
     void otherCountersChangesShow();
     void secondCounterGetsTheLedgerReadOnly();
     void saveWhileTheServerIsAway();
+    void typedChangesSurviveACrash_data();
+    void typedChangesSurviveACrash();
     void chooseBooksBeforeSignIn_data();
     void chooseBooksBeforeSignIn();
     void startWithTheServerAway_data();
@@ -249,6 +256,7 @@ void TestSharedWindows::ledgerIsSavedIntoTheBooks() {
     addRice(ledger);
     trigger(ledger, "actionSave");
     QCOMPARE(counter.fixture.host.messageTexts(), QStringList{u"文件已保存！"_qs});
+    QVERIFY(!ledger->edits().hasUnsavedChanges());
     const std::unique_ptr<BooksStore> again = lookAgain(counter, kind, database.get());
     QCOMPARE(remarkOf(*again, u"张三"_qs), Rice.remark);
 
@@ -367,6 +375,73 @@ void TestSharedWindows::saveWhileTheServerIsAway() {
     QVERIFY(!ledger->isReadOnly());
     Counter back(Kind::Shared, &database, u"后台"_qs);
     QCOMPARE(remarkOf(back.books(), u"张三"_qs), Rice.remark);
+    VERIFY_SCRIPT_DONE(front.fixture.host);
+}
+
+void TestSharedWindows::typedChangesSurviveACrash_data() {
+    QTest::addColumn<bool>("serverAway");
+    QTest::addColumn<bool>("savedElsewhere");
+    QTest::newRow("crash") << false << false;
+    QTest::newRow("crash while the server is away") << true << false;
+    QTest::newRow("saved at another counter since") << false << true;
+}
+
+void TestSharedWindows::typedChangesSurviveACrash() {
+    QFETCH(bool, serverAway);
+    QFETCH(bool, savedElsewhere);
+    FRESH_DATABASE(database);
+    Counter front(Kind::Shared, &database, u"前台"_qs);
+    QVERIFY(valueOf(front.books().holders())->add(u"张三"_qs));
+    UserListWindow* list = front.signIn();
+    LedgerWindow* ledger = front.openLedger(list, u"张三"_qs);
+    QVERIFY(ledger);
+    addRice(ledger);
+    std::unique_ptr<ServerAway> away;
+    if (serverAway) {
+        away = std::make_unique<ServerAway>(database);
+        trigger(ledger, "actionSave");
+        QVERIFY(front.fixture.host.messages().last().text.startsWith(u"文件保存失败！"_qs));
+    }
+    // The program ends without a word: the window goes, nothing is saved.
+    front.fixture.frame.close(ledger);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    away.reset();
+    if (savedElsewhere) {
+        Counter back(Kind::Shared, &database, u"后台"_qs);
+        LedgerSheet theirs;
+        const std::unique_ptr<HolderBook> book = back.books().book(u"张三"_qs);
+        (void)valueOf(book->load(theirs));
+        must(LedgerRecords::add(
+                 theirs, {u"花生油"_qs, u"1"_qs, u"桶"_qs, u"80"_qs, u"80"_qs, u"后台记的"_qs},
+                 u"2026-12-09 10:00:00"_qs)
+                 .status());
+        must(book->save(theirs, QDateTime::currentDateTime()));
+    }
+
+    front.fixture.host.clearRecords();
+    if (!savedElsewhere)
+        front.fixture.host.answer(MessageAnswer::Yes);
+    ledger = front.openLedger(list, u"张三"_qs);
+    QVERIFY(ledger);
+    if (savedElsewhere) {
+        // Changes written on another version never go onto this one; they are kept aside.
+        QVERIFY2(front.fixture.host.messageTexts().first().contains(u"已另存在"_qs),
+                 qPrintable(front.fixture.host.messageTexts().join(u'\n')));
+        QCOMPARE(ledger->sheet().cell(1, LedgerSheet::Remark), u"后台记的"_qs);
+        return;
+    }
+    QCOMPARE(front.fixture.host.messageTexts().first(), u"发现上次未保存的修改，是否恢复？"_qs);
+    QCOMPARE(ledger->sheet().cell(1, LedgerSheet::Remark), Rice.remark);
+    trigger(ledger, "actionSave");
+    QCOMPARE(front.fixture.host.messageTexts().last(), u"文件已保存！"_qs);
+    Counter back(Kind::Shared, &database, u"后台"_qs);
+    QCOMPARE(remarkOf(back.books(), u"张三"_qs), Rice.remark);
+    // Saved, the journal is gone: the next opening offers nothing.
+    front.fixture.frame.close(ledger);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    front.fixture.host.clearRecords();
+    QVERIFY(front.openLedger(list, u"张三"_qs));
+    QCOMPARE(front.fixture.host.messageTexts(), QStringList());
     VERIFY_SCRIPT_DONE(front.fixture.host);
 }
 
