@@ -149,25 +149,34 @@ void LedgerWindow::setReadOnly(bool readOnly) {
 }
 
 Status LedgerWindow::reloadLedger() {
-    std::unique_ptr<HolderBook> fresh = m_services.books.store().book(m_book->userName());
+    // A book that has the ledger reads it again itself, so that it never holds it twice; one
+    // that only looks at it is replaced by a new one that takes it if it is free now.
+    const bool editing = m_book->access() == HolderBook::Access::Editing;
+    std::unique_ptr<HolderBook> fresh =
+        editing ? nullptr : m_services.books.store().book(m_book->userName());
+    HolderBook& book = fresh ? *fresh : *m_book;
     LedgerSheet sheet;
     Result<HolderLedger::Opened> loaded = HolderLedger::Opened::New;
     {
         WaitCursor wait;
-        loaded = fresh->load(sheet);
+        loaded = book.load(sheet);
     }
     if (!loaded)
         return loaded.status();
     if (const Result<bool> titled = LedgerRecords::placeTitles(sheet); !titled)
         return titled.status();
+    // The changes recorded so far went to the journal of the book that goes.
+    m_edits.setRecorder(nullptr);
     LedgerSheet::Content content;
     sheet.swapContent(content);
     m_sheet.swapContent(content);
-    // The old book gives the ledger up only now that the new one has it.
-    m_book = std::move(fresh);
-    m_book->trackEdits(&m_edits);
     m_edits.undoStack().clear();
     m_edits.markSaved();
+    if (fresh)
+        m_book = std::move(fresh);
+    m_book->trackEdits(&m_edits);
+    // What a crash left for this ledger is offered, and the new journal starts.
+    m_safetyNet->ledgerLoaded();
     return Status();
 }
 

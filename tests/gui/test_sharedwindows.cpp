@@ -342,6 +342,12 @@ void TestSharedWindows::secondCounterGetsTheLedgerReadOnly() {
     QVERIFY(!bar->isVisible());
     QVERIFY(enabled(backLedger, "actionSave"));
     QCOMPARE(backLedger->sheet().cell(1, LedgerSheet::Remark), Rice.remark);
+    // What is typed now goes to this counter's journal and into the books.
+    addRice(backLedger);
+    QVERIFY(backLedger->ledger().journal() && backLedger->edits().isRecording());
+    trigger(backLedger, "actionSave");
+    QCOMPARE(back.fixture.host.messageTexts().last(), u"文件已保存！"_qs);
+    QCOMPARE(remarkOf(front.books(), u"张三"_qs), Rice.remark);
     VERIFY_SCRIPT_DONE(front.fixture.host);
     VERIFY_SCRIPT_DONE(back.fixture.host);
 }
