@@ -16,6 +16,7 @@
 #include "benchprocess.h"
 #include "ledgergenerator.h"
 
+#include "books/localbooks.h"
 #include "frame/application.h"
 #include "frame/frame.h"
 #include "frame/services.h"
@@ -193,7 +194,8 @@ struct OpenWindow {
     QTemporaryDir folder;
     DataPaths paths{folder.path()};
     LocalFileSystem files;
-    Services services{host, frame, paths, files};
+    BooksInUse books{std::make_unique<LocalBooks>(paths, files), BooksLocation()};
+    Services services{host, frame, paths, files, books};
     LedgerWindow* window = nullptr;
 };
 

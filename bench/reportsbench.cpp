@@ -9,6 +9,7 @@
 #include "benchprocess.h"
 #include "ledgergenerator.h"
 
+#include "books/localbooks.h"
 #include "frame/application.h"
 #include "frame/frame.h"
 #include "frame/services.h"
@@ -104,7 +105,8 @@ int measureSelection(const QString& file) {
     QTemporaryDir folder;
     const DataPaths paths(folder.path());
     LocalFileSystem files;
-    Services services{host, frame, paths, files};
+    BooksInUse books{std::make_unique<LocalBooks>(paths, files), BooksLocation()};
+    Services services{host, frame, paths, files, books};
     const QString holder = QStringLiteral("基准测试");
     if (!prepareDataDirectory(paths).ok() ||
         (::link(

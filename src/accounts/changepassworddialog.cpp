@@ -2,7 +2,6 @@
 
 #include "frame/waitcursor.h"
 #include "frame/windowstyle.h"
-#include "storage/passwordstore.h"
 #include "ui_changepassworddialog.h"
 
 namespace vellumar {
@@ -24,18 +23,10 @@ void ChangePasswordDialog::change() {
 
     // The current password is checked before the two new entries are compared. A table that
     // cannot be read proves nothing, so nothing is changed.
-    Result<RecordTable> table = [&] {
-        WaitCursor wait;
-        return RecordTable::open(m_services.paths.passwordTable());
-    }();
-    if (!table) {
-        m_services.host.reportFailure(table.status(),
-                                      QStringLiteral("无法读取密码，密码没有修改。"));
-        return;
-    }
+    BooksStore& books = m_services.books.store();
     const Result<bool> oldIsRight = [&] {
         WaitCursor wait;
-        return PasswordStore(*table).matches(oldPassword);
+        return books.passwordMatches(oldPassword);
     }();
     if (!oldIsRight) {
         m_services.host.reportFailure(oldIsRight.status(),
@@ -53,7 +44,7 @@ void ChangePasswordDialog::change() {
 
     const Status written = [&] {
         WaitCursor wait;
-        return PasswordStore(*table).change(newPassword);
+        return books.changePassword(newPassword);
     }();
     if (!written) {
         m_services.host.reportFailure(written, QStringLiteral("密码修改失败！\n"));

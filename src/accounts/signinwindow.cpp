@@ -1,11 +1,12 @@
 #include "accounts/signinwindow.h"
 
+#include "accounts/booksconnectiondialog.h"
 #include "accounts/userlistwindow.h"
 #include "frame/waitcursor.h"
 #include "frame/windowstyle.h"
-#include "storage/passwordstore.h"
 #include "ui_signinwindow.h"
 
+#include <QAction>
 #include <QPainter>
 
 namespace vellumar {
@@ -20,6 +21,17 @@ SignInWindow::SignInWindow(Services services, QWidget* parent)
     connect(m_ui->按钮1, &QPushButton::clicked, this, &SignInWindow::signIn);
     // Enter in the password box signs in, as the operator expects.
     connect(m_ui->编辑框1, &QLineEdit::returnPressed, this, &SignInWindow::signIn);
+
+    // The choice of books is reached without a control of its own, so the window stays as it
+    // was designed: by a shortcut, and from the window's context menu.
+    auto* chooseBooks = new QAction(QStringLiteral("连接共享账本…"), this);
+    chooseBooks->setObjectName(QStringLiteral("actionChooseBooks"));
+    chooseBooks->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
+    chooseBooks->setShortcutContext(Qt::WindowShortcut);
+    addAction(chooseBooks);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(chooseBooks, &QAction::triggered, this,
+            [this] { m_services.frame.open(new BooksConnectionDialog(m_services)); });
 }
 
 SignInWindow::~SignInWindow() = default;
@@ -36,10 +48,7 @@ void SignInWindow::signIn() {
     const QString typed = m_ui->编辑框1->text();
     const Result<bool> right = [&]() -> Result<bool> {
         WaitCursor wait;
-        Result<RecordTable> table = RecordTable::open(m_services.paths.passwordTable());
-        if (!table)
-            return table.status();
-        return PasswordStore(*table).matches(typed);
+        return m_services.books.store().passwordMatches(typed);
     }();
 
     if (!right) {

@@ -2,9 +2,11 @@
 
 #include "accounts/accountmessages.h"
 #include "accounts/adduserdialog.h"
+#include "accounts/bookstransfer.h"
 #include "accounts/changepassworddialog.h"
 #include "accounts/renameuserdialog.h"
 #include "accounts/signinwindow.h"
+#include "frame/waitcursor.h"
 #include "frame/windowstyle.h"
 #include "ledger/ledgerwindow.h"
 #include "reports/receivableswindow.h"
@@ -14,6 +16,9 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QScrollBar>
+
+#include <utility>
 
 namespace vellumar {
 
@@ -74,41 +79,64 @@ void UserListWindow::connectMenus() {
             [this] { m_services.frame.open(new AboutWindow(m_services)); });
     addReceivablesItem(m_services, *this);
     installSafetyMenus(m_services, *this, *m_ui->menuFile, *m_ui->menuEdit);
+    installBooksTransferItems(m_services, *this, *m_ui->menuFile);
 }
 
 void UserListWindow::created() {
     // Signing in is over once this window exists.
     m_services.frame.close(m_services.frame.find<SignInWindow>());
-    openDirectory();
+    openHolders();
 }
 
-void UserListWindow::openDirectory() {
-    Result<std::unique_ptr<UserDirectory>> opened =
-        UserDirectory::open(m_services.paths, m_services.files);
+void UserListWindow::openHolders() {
+    Result<HolderList*> opened = [this] {
+        WaitCursor wait;
+        return m_services.books.store().holders();
+    }();
     if (!opened) {
         showUnavailable(opened.status());
         return;
     }
-    m_directory = std::move(opened).value();
+    m_holders = *opened;
     // What a crash cut short has been settled; anything the operator must look at is said
     // before the users are shown.
-    for (const Status& warning : m_directory->warnings())
+    for (const Status& warning : m_holders->warnings())
         m_services.host.reportFailure(warning);
 
-    UserDirectory* directory = m_directory.get();
-    connect(directory, &UserDirectory::userAdded, this, [this](int position) {
-        m_ui->列表框1->addItem(userName(position));
-        m_ui->列表框1->scrollToBottom();
+    HolderList* holders = m_holders;
+    connect(holders, &HolderList::userAdded, this, [this](int position) {
+        // Another counter's addition lands in its place, and this list stays where it is.
+        m_ui->列表框1->insertItem(position, userName(position));
+        if (position == userCount() - 1)
+            m_ui->列表框1->scrollToBottom();
     });
-    connect(directory, &UserDirectory::userRenamed, this,
+    connect(holders, &HolderList::userRenamed, this,
             [this](int position) { m_ui->列表框1->item(position)->setText(userName(position)); });
-    connect(directory, &UserDirectory::userRemoved, this, [this](int position) {
+    connect(holders, &HolderList::userRemoved, this, [this](int position) {
         delete m_ui->列表框1->takeItem(position);
         // The neighbour that moved up was not chosen by the operator.
         m_ui->列表框1->clearSelection();
     });
-    connect(directory, &UserDirectory::usersReloaded, this, &UserListWindow::showAll);
+    connect(holders, &HolderList::usersReloaded, this, &UserListWindow::reloaded);
     showAll();
+}
+
+void UserListWindow::reloaded() {
+    const std::optional<QString> selected = [this]() -> std::optional<QString> {
+        const QList<QListWidgetItem*> items = m_ui->列表框1->selectedItems();
+        if (items.isEmpty())
+            return std::nullopt;
+        return items.first()->text();
+    }();
+    const int scrolled = m_ui->列表框1->verticalScrollBar()->value();
+    showAll();
+    m_ui->列表框1->verticalScrollBar()->setValue(scrolled);
+    if (selected && m_holders && !m_changing)
+        if (const std::optional<int> position = m_holders->find(*selected)) {
+            QListWidgetItem* item = m_ui->列表框1->item(*position);
+            m_ui->列表框1->setCurrentItem(item);
+            item->setSelected(true);
+        }
 }
 
 // A table that cannot be read must not look like one without users: the list says so, and
@@ -128,8 +156,8 @@ void UserListWindow::showUnavailable(const Status& why) {
 
 void UserListWindow::showAll() {
     m_ui->列表框1->clear();
-    if (m_directory)
-        m_ui->列表框1->addItems(m_directory->users());
+    if (m_holders)
+        m_ui->列表框1->addItems(m_holders->users());
 }
 
 bool UserListWindow::closeQuery() {
@@ -160,13 +188,13 @@ std::optional<QString> UserListWindow::selectedUserName() const {
 }
 
 int UserListWindow::userCount() const {
-    return m_directory ? m_directory->count() : 0;
+    return m_holders ? m_holders->count() : 0;
 }
 
 QString UserListWindow::userName(int position) const {
     if (position < 0 || position >= userCount())
         return QString();
-    return m_directory->users()[position];
+    return m_holders->users()[position];
 }
 
 void UserListWindow::showUser(int position) {
@@ -183,7 +211,7 @@ void UserListWindow::search() {
     if (text.isEmpty())
         return;
     // The user of exactly that name, else the first whose name contains the text.
-    std::optional<int> found = m_directory ? m_directory->find(text) : std::nullopt;
+    std::optional<int> found = m_holders ? m_holders->find(text) : std::nullopt;
     for (int position = 0; !found && position < userCount(); ++position)
         if (userName(position).contains(text, Qt::CaseInsensitive))
             found = position;
@@ -193,13 +221,15 @@ void UserListWindow::search() {
 
 void UserListWindow::deleteUser() {
     const std::optional<int> position = selectedPosition();
-    if (!position || !m_directory)
+    if (!position || !m_holders)
         return;
     if (m_services.host.messageBox(QStringLiteral("确认删除？"), MessageFlags::OkCancel) !=
         MessageAnswer::Ok)
         return;
     // The list follows the directory: it loses the user only if the directory did.
-    reportUserChange(m_services.host, m_directory->remove(*position, m_services.host.now()));
+    reportUserChange(m_services.host, changeHolders([&](HolderList& holders) {
+                         return holders.remove(*position, m_services.host.now());
+                     }));
 }
 
 void UserListWindow::confirmSave() {
@@ -211,6 +241,15 @@ void UserListWindow::exit() {
     if (m_services.host.messageBox(QStringLiteral("确认退出？"), MessageFlags::OkCancel) ==
         MessageAnswer::Ok)
         m_services.frame.close(this);
+}
+
+UserChange UserListWindow::changeHolders(const std::function<UserChange(HolderList&)>& change) {
+    WaitCursor wait;
+    const bool outer = !std::exchange(m_changing, true);
+    UserChange changed = change(*m_holders);
+    if (outer)
+        m_changing = false;
+    return changed;
 }
 
 void UserListWindow::openLedger() {

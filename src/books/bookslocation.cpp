@@ -1,10 +1,56 @@
 #include "books/bookslocation.h"
 
 #include "books/localbooks.h"
+#include "safety/safetypaths.h"
 #include "sharedstore/pgconnection.h"
 #include "sharedstore/sharedbooks.h"
+#include "storage/settingsfile.h"
+
+#include <QDir>
 
 namespace vellumar {
+
+namespace {
+
+// The keys of the choice in the settings file.
+constexpr QStringView BooksKey = u"books/kind";
+constexpr QStringView ConnectionKey = u"books/connection";
+constexpr QStringView LocalValue = u"local";
+constexpr QStringView SharedValue = u"shared";
+
+} // namespace
+
+Result<std::optional<BooksLocation>> savedBooksChoice(const QString& settingsFile) {
+    const Result<SettingsFile> settings = SettingsFile::load(settingsFile);
+    if (!settings)
+        return settings.status();
+    const QString kind = settings->value(BooksKey.toString());
+    if (kind == SharedValue)
+        return std::optional<BooksLocation>(BooksLocation{BooksLocation::Kind::Shared,
+                                                          settings->value(ConnectionKey.toString()),
+                                                          BooksLocation::Source::Saved});
+    if (kind == LocalValue)
+        return std::optional<BooksLocation>(
+            BooksLocation{BooksLocation::Kind::Local, QString(), BooksLocation::Source::Saved});
+    if (!kind.isEmpty())
+        return Status::failure(
+            QStringLiteral("设置文件中记下的账本选择“%1”无法识别。请重新选择使用哪里的账本。")
+                .arg(kind),
+            QDir::toNativeSeparators(settingsFile));
+    return std::optional<BooksLocation>();
+}
+
+Status saveBooksChoice(const QString& settingsFile, const BooksLocation& location) {
+    Result<SettingsFile> settings = SettingsFile::load(settingsFile);
+    if (!settings)
+        return settings.status();
+    const bool shared = location.kind == BooksLocation::Kind::Shared;
+    settings->setValue(BooksKey.toString(), (shared ? SharedValue : LocalValue).toString());
+    // The connection is kept for the next time shared books are chosen.
+    if (shared)
+        settings->setValue(ConnectionKey.toString(), location.connection);
+    return settings->save();
+}
 
 Result<BooksLocation> chooseBooks(const std::optional<BooksLocation>& saved) {
     const QString variable = qEnvironmentVariable(DatabaseVariable).trimmed();
@@ -33,6 +79,7 @@ Result<std::unique_ptr<BooksStore>> openBooks(const BooksLocation& location, con
     Result<std::unique_ptr<SharedBooks>> shared = SharedBooks::open(location.connection);
     if (!shared)
         return shared.status();
+    (*shared)->keepJournalsIn(files, SafetyPaths::sharedJournalRoot(paths));
     return std::unique_ptr<BooksStore>(std::move(shared).value());
 }
 

@@ -35,6 +35,12 @@ inline constexpr char DatabaseVariable[] = "VELLUMAR_DATABASE";
 // not keep books apart while its operator believes they are shared.
 Result<BooksLocation> chooseBooks(const std::optional<BooksLocation>& saved);
 
+// The choice of books saved in the data folder's settings file; nothing when none was saved.
+// A settings file that cannot be read is a failure, never "no choice".
+Result<std::optional<BooksLocation>> savedBooksChoice(const QString& settingsFile);
+// Keeps the choice in the settings file, beside the other settings there.
+Status saveBooksChoice(const QString& settingsFile, const BooksLocation& location);
+
 // Opens the books at the location; shared books are connected to (and their tables made).
 Result<std::unique_ptr<BooksStore>> openBooks(const BooksLocation& location, const DataPaths& paths,
                                               FileSystem& files);

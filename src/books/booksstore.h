@@ -3,6 +3,7 @@
 #include "accounts/userdirectory.h"
 #include "ledger/holderledger.h"
 #include "ledger/ledgersheet.h"
+#include "safety/recoveryjournal.h"
 #include "storage/status.h"
 
 #include <QDateTime>
@@ -51,10 +52,20 @@ public:
 
     virtual UserChange add(const QString& name) = 0;
     virtual UserChange rename(int position, const QString& newName) = 0;
-    virtual UserChange remove(int position) = 0;
+    // The moment names what a deletion keeps of the holder (in the local recycle bin).
+    UserChange remove(int position, const QDateTime& now = QDateTime::currentDateTime()) {
+        return removeAt(position, now);
+    }
 
     // What opening the list found that the operator should know; empty as a rule.
     virtual QList<Status> warnings() const = 0;
+
+    // The user directory of the data folder, with its recycle bin, where the holders are kept
+    // there; nothing for holders kept elsewhere.
+    virtual UserDirectory* directory() { return nullptr; }
+
+protected:
+    virtual UserChange removeAt(int position, const QDateTime& now) = 0;
 
 Q_SIGNALS:
     void userAdded(int position);
@@ -106,6 +117,19 @@ public:
     // Gives the ledger up for other counters; saves are refused afterwards. Also done when
     // the book goes.
     virtual void close() = 0;
+
+    // The recovery journal of the changes since the load or the last save, where the store
+    // keeps one; a save marks the tracked edits saved.
+    virtual void trackEdits(LedgerEdits* edits) { (void)edits; }
+    virtual RecoveryJournal* journal() const { return nullptr; }
+    // A journal an earlier run left for this ledger, when there is one.
+    virtual Result<std::optional<LeftJournal>> leftJournal() const {
+        return std::optional<LeftJournal>();
+    }
+    // The window closed without the ledger being saved: its journal goes.
+    virtual Status closedWithoutSaving() { return Status(); }
+    // What the last save could not tidy up after itself; ok as a rule.
+    virtual Status tidiedUp() const { return Status(); }
 
 Q_SIGNALS:
     // Another counter saved this ledger, or gave it up.
@@ -172,6 +196,14 @@ public:
     // The whole books at once, for copying between stores.
     virtual Result<std::unique_ptr<BooksReader>> reader() = 0;
     virtual Result<std::unique_ptr<BooksWriter>> writer() = 0;
+
+    // Whether the books live in this computer's data folder, where the program itself keeps
+    // deleted holders, replaced ledger versions and daily copies of the tables.
+    virtual bool keepsSafetyNets() const = 0;
+    // Who keeps the books safe where the program does not: empty when it does.
+    virtual QString safekeeping() const = 0;
+    // Whether the books can be copied to and from the local books of the data folder.
+    virtual bool sharesWithOtherCounters() const = 0;
 };
 
 } // namespace vellumar

@@ -31,6 +31,14 @@ public:
     QString keptCopy() const override { return m_ledger.keptCopy(); }
     void close() override { m_closed = true; }
 
+    void trackEdits(LedgerEdits* edits) override { m_ledger.trackEdits(edits); }
+    RecoveryJournal* journal() const override { return m_ledger.journal(); }
+    Result<std::optional<LeftJournal>> leftJournal() const override {
+        return m_ledger.leftJournal();
+    }
+    Status closedWithoutSaving() override { return m_ledger.closedWithoutSaving(); }
+    Status tidiedUp() const override { return m_ledger.tidiedUp(); }
+
 private:
     HolderLedger m_ledger;
     bool m_closed = false;
@@ -122,8 +130,8 @@ UserChange LocalHolderList::rename(int position, const QString& newName) {
     return m_directory->rename(position, newName);
 }
 
-UserChange LocalHolderList::remove(int position) {
-    return m_directory->remove(position);
+UserChange LocalHolderList::removeAt(int position, const QDateTime& now) {
+    return m_directory->remove(position, now);
 }
 
 // ----- LocalBooks -----------------------------------------------------------------------------

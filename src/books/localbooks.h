@@ -17,15 +17,16 @@ public:
     explicit LocalHolderList(std::unique_ptr<UserDirectory> directory);
     ~LocalHolderList() override;
 
-    UserDirectory& directory() { return *m_directory; }
-
     const QStringList& users() const override { return m_directory->users(); }
     qsizetype fileNameLimit() const override { return m_directory->fileNameLimit(); }
     bool isValidName(const QString& name) const override;
     UserChange add(const QString& name) override;
     UserChange rename(int position, const QString& newName) override;
-    UserChange remove(int position) override;
     QList<Status> warnings() const override { return m_directory->warnings(); }
+    UserDirectory* directory() override { return m_directory.get(); }
+
+protected:
+    UserChange removeAt(int position, const QDateTime& now) override;
 
 private:
     std::unique_ptr<UserDirectory> m_directory;
@@ -49,6 +50,9 @@ public:
     std::unique_ptr<HolderBook> book(const QString& holder) override;
     Result<std::unique_ptr<BooksReader>> reader() override;
     Result<std::unique_ptr<BooksWriter>> writer() override;
+    bool keepsSafetyNets() const override { return true; }
+    QString safekeeping() const override { return QString(); }
+    bool sharesWithOtherCounters() const override { return false; }
 
 private:
     const DataPaths& m_paths;

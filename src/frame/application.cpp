@@ -1,6 +1,7 @@
 #include "frame/application.h"
 
 #include "accounts/signinwindow.h"
+#include "frame/booksstart.h"
 #include "frame/frame.h"
 #include "frame/services.h"
 #include "frame/startdocument.h"
@@ -147,11 +148,16 @@ int runProgram(Host& host, const DataPaths& paths, FileSystem& files,
             copied.status(),
             QStringLiteral("今天的数据表备份没有做成（程序照常运行，下次启动时再试）：\n"));
 
+    // Shared books that cannot be reached leave the choice to the operator.
+    const std::unique_ptr<BooksInUse> books = openBooksAtStart(host, paths, files);
+    if (!books)
+        return ExitCode::DataUnusable;
+
     Frame frame;
     QObject::connect(&frame, &Frame::lastWindowClosed, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     QGuiApplication::setQuitOnLastWindowClosed(false);
-    Services services{host, frame, paths, files};
+    Services services{host, frame, paths, files, *books};
     std::unique_ptr<StartDocument> startDocument;
     if (document)
         startDocument = std::make_unique<StartDocument>(services, *document);

@@ -23,7 +23,7 @@ void prepareApplication(QApplication& application);
 // How the program ends. Whenever it does not run, it has changed no file.
 namespace ExitCode {
 constexpr int Finished = 0;
-constexpr int DataUnusable = 1;   // the data folder or a table of it cannot be used
+constexpr int DataUnusable = 1; // the data folder, a table of it or the shared books cannot be used
 constexpr int AlreadyRunning = 2; // another start of the program has these books open
 } // namespace ExitCode
 

@@ -25,7 +25,7 @@ const QString& noticeTitle() {
     return title;
 }
 
-SaveBeforeClosing::SaveBeforeClosing(Host& host, HolderLedger& ledger, const LedgerSheet& sheet,
+SaveBeforeClosing::SaveBeforeClosing(Host& host, HolderBook& ledger, const LedgerSheet& sheet,
                                      Runner runner)
     : m_host(host), m_ledger(ledger), m_sheet(sheet), m_runner(std::move(runner)) {
     if (!m_runner)
@@ -89,7 +89,7 @@ std::optional<Status> SaveBeforeClosing::saveCopy() {
     if (!chosen || chosen->isEmpty())
         return std::nullopt;
     // The holder's own file is saved the holder's way, so an unreadable one is kept aside.
-    if (sameFileKey(*chosen) == sameFileKey(m_ledger.path()))
+    if (!m_ledger.filePath().isEmpty() && sameFileKey(*chosen) == sameFileKey(m_ledger.filePath()))
         return saveHere();
     const QString target = *chosen;
     const Status saved = m_runner([this, &target] { return LedgerFile::save(target, m_sheet); });

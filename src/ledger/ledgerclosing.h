@@ -1,7 +1,7 @@
 #pragma once
 
+#include "books/booksstore.h"
 #include "host/host.h"
-#include "ledger/holderledger.h"
 #include "ledger/ledgersheet.h"
 
 #include <functional>
@@ -25,8 +25,7 @@ public:
     // The answers of the question after a failed save, in the order of its buttons.
     enum Choice { Retry = 0, SaveCopy, Discard, Back };
 
-    SaveBeforeClosing(Host& host, HolderLedger& ledger, const LedgerSheet& sheet,
-                      Runner runner = {});
+    SaveBeforeClosing(Host& host, HolderBook& ledger, const LedgerSheet& sheet, Runner runner = {});
 
     // Answers whether the window may close now.
     bool run();
@@ -40,7 +39,7 @@ private:
     QString suggestedCopyPath() const;
 
     Host& m_host;
-    HolderLedger& m_ledger;
+    HolderBook& m_ledger;
     const LedgerSheet& m_sheet;
     Runner m_runner;
 };

@@ -2,6 +2,7 @@
 
 #include "frame/waitcursor.h"
 #include "frame/windowstyle.h"
+#include "ledger/ledgeraccess.h"
 #include "ledger/ledgerclosing.h"
 #include "ledger/ledgerdelegate.h"
 #include "ledger/ledgerfile.h"
@@ -19,12 +20,12 @@
 #include <QHeaderView>
 #include <QResizeEvent>
 #include <QShortcut>
+#include <QUndoStack>
 
 namespace vellumar {
 
 LedgerWindow::LedgerWindow(Services services, QString userName, QWidget* parent)
-    : QMainWindow(parent), m_services(services),
-      m_ledger(services.paths, services.files, std::move(userName)),
+    : QMainWindow(parent), m_services(services), m_book(services.books.store().book(userName)),
       m_ui(std::make_unique<Ui::LedgerWindow>()) {
     m_ui->setupUi(this);
     applyFrameKind(this, FrameKind::Resizable);
@@ -56,8 +57,10 @@ LedgerWindow::LedgerWindow(Services services, QString userName, QWidget* parent)
 
     m_factories = programDialogs();
     connectCommands();
-    m_ledger.trackEdits(&m_edits);
+    m_book->trackEdits(&m_edits);
     m_safetyNet = new LedgerSafetyNet(m_services, *this, *m_ui->menuEdit);
+    // Who else has the ledger open, in a bar of its own below the grid.
+    m_access = new LedgerAccess(m_services, *this);
     // Statements, the workbook export, the find bar and the sum of the selection.
     new LedgerExtras(m_services, *this);
     view->setFocus();
@@ -95,7 +98,7 @@ void LedgerWindow::connectCommands() {
     connect(m_ui->actionAbout, &QAction::triggered, this, &LedgerWindow::showAbout);
     connect(m_ui->按钮1, &QPushButton::clicked, this, &LedgerWindow::showTotals);
     connect(m_ui->高级表格1, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (index.isValid() && !m_sheet.isFree(LedgerModel::sheetRow(index.row())))
+        if (index.isValid() && !m_readOnly && !m_sheet.isFree(LedgerModel::sheetRow(index.row())))
             editRecord();
     });
 
@@ -123,33 +126,82 @@ int LedgerWindow::currentRow() const {
 }
 
 void LedgerWindow::created() {
-    const QString caption = m_ledger.userName() + QStringLiteral("的账目");
+    const QString caption = m_book->userName() + QStringLiteral("的账目");
     setWindowTitle(caption);
     m_ui->标签1->setText(caption);
     loadLedger();
     applyLayout();
     m_safetyNet->ledgerLoaded();
+    m_access->ledgerLoaded();
+}
+
+void LedgerWindow::setReadOnly(bool readOnly) {
+    m_readOnly = readOnly;
+    for (QAction* action :
+         {m_ui->actionOpen, m_ui->actionSave, m_ui->actionAddRecord, m_ui->actionEditRecord,
+          m_ui->actionDeleteRecord, m_safetyNet->undoAction(), m_safetyNet->redoAction()})
+        action->setEnabled(!readOnly);
+    if (!readOnly) {
+        // The undo items follow the steps there are again.
+        m_safetyNet->undoAction()->setEnabled(m_edits.undoStack().canUndo());
+        m_safetyNet->redoAction()->setEnabled(m_edits.undoStack().canRedo());
+    }
+}
+
+Status LedgerWindow::reloadLedger() {
+    // A book that has the ledger reads it again itself, so that it never holds it twice; one
+    // that only looks at it is replaced by a new one that takes it if it is free now.
+    const bool editing = m_book->access() == HolderBook::Access::Editing;
+    std::unique_ptr<HolderBook> fresh =
+        editing ? nullptr : m_services.books.store().book(m_book->userName());
+    HolderBook& book = fresh ? *fresh : *m_book;
+    LedgerSheet sheet;
+    Result<HolderLedger::Opened> loaded = HolderLedger::Opened::New;
+    {
+        WaitCursor wait;
+        loaded = book.load(sheet);
+    }
+    if (!loaded)
+        return loaded.status();
+    if (const Result<bool> titled = LedgerRecords::placeTitles(sheet); !titled)
+        return titled.status();
+    // The changes recorded so far went to the journal of the book that goes.
+    m_edits.setRecorder(nullptr);
+    LedgerSheet::Content content;
+    sheet.swapContent(content);
+    m_sheet.swapContent(content);
+    m_edits.undoStack().clear();
+    m_edits.markSaved();
+    if (fresh)
+        m_book = std::move(fresh);
+    m_book->trackEdits(&m_edits);
+    // What a crash left for this ledger is offered, and the new journal starts.
+    m_safetyNet->ledgerLoaded();
+    return Status();
 }
 
 void LedgerWindow::loadLedger() {
     Result<HolderLedger::Opened> loaded = HolderLedger::Opened::New;
     {
         WaitCursor wait;
-        loaded = m_ledger.load(m_sheet);
+        loaded = m_book->load(m_sheet);
     }
     if (loaded)
         return;
-    // The grid stays empty; what becomes of the file is the holder ledger's promise.
+    // The grid stays empty; what becomes of the ledger is the book's promise.
+    const bool inFile = !m_book->filePath().isEmpty();
     const QString promise =
-        m_ledger.foundUnreadableFile()
+        !inFile ? QStringLiteral("\n\n窗口中的账目是空的，共享账本中的账目没有改动，这里也不能"
+                                 "保存。请关闭窗口，稍后再打开。")
+        : m_book->foundUnreadableFile()
             ? QStringLiteral("\n\n窗口中的账目是空的。保存时会先把原文件另存一份带日期时间"
                              "的副本，原来的内容不会丢失。")
             : QStringLiteral("\n\n窗口中的账目是空的，原来的文件没有改动。保存不成功时，"
                              "关闭窗口时可以把账目另存到别处。");
-    m_services.host.messageBox(QStringLiteral("账目文件无法读取：") +
-                                   QDir::toNativeSeparators(m_ledger.path()) +
-                                   QStringLiteral("\n") + loaded.status().message() + promise,
-                               MessageFlags::IconWarning, QString(), loaded.status().detail());
+    m_services.host.messageBox(
+        (inFile ? QStringLiteral("账目文件无法读取：") : QStringLiteral("账目无法读取：")) +
+            m_book->location() + QStringLiteral("\n") + loaded.status().message() + promise,
+        MessageFlags::IconWarning, QString(), loaded.status().detail());
 }
 
 // Titles, widths and alignments, applied after every load at opening, whatever the file held.
@@ -165,15 +217,24 @@ void LedgerWindow::applyLayout() {
 
 void LedgerWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    placeGrid();
+}
+
+void LedgerWindow::placeGrid() {
     // The grid keeps a fixed margin to the window's edges; a tiny window gives it no room.
     QTableView* view = m_ui->高级表格1;
-    view->resize(std::max(0, width() - 150), std::max(0, height() - 85));
+    const int bars = m_access ? m_access->barHeight() : 0;
+    view->resize(std::max(0, width() - 150), std::max(0, height() - 85 - bars));
     m_ui->图片框1->resize(m_ui->图片框1->width(), view->height());
 }
 
 Status LedgerWindow::saveLedger() {
     WaitCursor wait;
-    return m_ledger.save(m_sheet, m_services.host.now());
+    Status saved = m_book->save(m_sheet, m_services.host.now());
+    // Whatever the books keep besides, what the window shows is now what they hold.
+    if (saved)
+        m_edits.markSaved();
+    return saved;
 }
 
 bool LedgerWindow::saveOrReport() {
@@ -185,7 +246,12 @@ bool LedgerWindow::saveOrReport() {
 }
 
 bool LedgerWindow::saveBeforeClosing() {
-    SaveBeforeClosing closing(m_services.host, m_ledger, m_sheet,
+    // Nothing to save where nothing can be saved and nothing was changed.
+    if (m_book->access() == HolderBook::Access::ReadOnly && !m_edits.hasUnsavedChanges()) {
+        (void)m_book->closedWithoutSaving();
+        return true;
+    }
+    SaveBeforeClosing closing(m_services.host, *m_book, m_sheet,
                               [](const SaveBeforeClosing::Work& work) {
                                   WaitCursor wait;
                                   return work();
@@ -198,10 +264,15 @@ bool LedgerWindow::closeQuery() {
                                    MessageFlags::IconWarning | MessageFlags::OkCancel) !=
         MessageAnswer::Ok)
         return false;
-    return saveBeforeClosing();
+    if (!saveBeforeClosing())
+        return false;
+    m_book->close();
+    return true;
 }
 
 void LedgerWindow::openFile() {
+    if (m_readOnly)
+        return;
     const std::optional<QString> chosen =
         m_services.host.chooseFileToOpen(ledgerFileFilters(), m_services.paths.ledgerDirectory());
     if (!chosen || chosen->isEmpty())
@@ -219,11 +290,13 @@ void LedgerWindow::openFile() {
 }
 
 void LedgerWindow::save() {
+    if (m_readOnly)
+        return;
     if (!saveOrReport())
         return;
     m_services.host.messageBox(QStringLiteral("文件已保存！"), MessageFlags::IconWarning,
                                noticeTitle());
-    if (const Status& tidied = m_ledger.tidiedUp(); !tidied)
+    if (const Status tidied = m_book->tidiedUp(); !tidied)
         m_services.host.reportFailure(tidied, QStringLiteral("账目已经保存，但是"),
                                       MessageFlags::IconWarning, noticeTitle());
 }
@@ -233,8 +306,11 @@ void LedgerWindow::closeLedger() {
                                    MessageFlags::IconWarning | MessageFlags::OkCancel,
                                    noticeTitle()) != MessageAnswer::Ok)
         return;
-    if (saveBeforeClosing())
+    if (saveBeforeClosing()) {
+        // Other counters may have the ledger at once, not only once the window is gone.
+        m_book->close();
         m_services.frame.close(this);
+    }
 }
 
 void LedgerWindow::selectAll() {
@@ -253,7 +329,7 @@ void LedgerWindow::deleteRecords() {
     }
     if (top < 0 && view->currentIndex().isValid())
         top = bottom = view->currentIndex().row();
-    if (top < 0)
+    if (top < 0 || m_readOnly)
         return;
     if (m_services.host.messageBox(QStringLiteral("确认删除该条记录？"),
                                    MessageFlags::IconWarning | MessageFlags::YesNo,
@@ -271,11 +347,13 @@ void LedgerWindow::openFrom(const Factory& factory) {
 }
 
 void LedgerWindow::addRecord() {
+    if (m_readOnly)
+        return;
     openFrom(m_factories.addRecord);
 }
 
 void LedgerWindow::editRecord() {
-    if (currentRow() >= 1)
+    if (!m_readOnly && currentRow() >= 1)
         openFrom(m_factories.editRecord);
 }
 

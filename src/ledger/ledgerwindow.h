@@ -1,8 +1,8 @@
 #pragma once
 
+#include "books/booksstore.h"
 #include "frame/frame.h"
 #include "frame/services.h"
-#include "ledger/holderledger.h"
 #include "ledger/ledgeredits.h"
 #include "ledger/ledgersheet.h"
 #include "storage/status.h"
@@ -20,6 +20,7 @@ class LedgerWindow;
 
 namespace vellumar {
 
+class LedgerAccess;
 class LedgerModel;
 class LedgerSafetyNet;
 
@@ -49,8 +50,16 @@ public:
     LedgerSheet& sheet() { return m_sheet; }
     const LedgerSheet& sheet() const { return m_sheet; }
     QTableView* grid() const;
-    const HolderLedger& ledger() const { return m_ledger; }
-    HolderLedger& ledger() { return m_ledger; }
+    // The holder's ledger in the books, as loaded at opening.
+    const HolderBook& ledger() const { return *m_book; }
+    HolderBook& ledger() { return *m_book; }
+    // Whether the ledger can only be looked at (another counter has it open): nothing that
+    // changes records or saves can be chosen.
+    bool isReadOnly() const { return m_readOnly; }
+    void setReadOnly(bool readOnly);
+    // Reads the ledger afresh from the books (after another counter saved or gave it up);
+    // what was not saved here is lost, so the caller asks first.
+    Status reloadLedger();
     // Every change to the grid goes through here: one undo step and one journal entry each.
     LedgerEdits& edits() { return m_edits; }
     // The sheet row of the grid's cursor; -1 when there is none. The titles are never current.
@@ -58,6 +67,8 @@ public:
 
     void created() override;
     bool closeQuery() override;
+    // Sizes the grid to the window, leaving room for the bars shown.
+    void placeGrid();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -86,11 +97,13 @@ private:
     void openFrom(const Factory& factory);
 
     Services m_services;
-    HolderLedger m_ledger;
+    std::unique_ptr<HolderBook> m_book;
     std::unique_ptr<Ui::LedgerWindow> m_ui;
     LedgerSheet m_sheet;
     LedgerEdits m_edits{m_sheet};
     LedgerSafetyNet* m_safetyNet = nullptr;
+    LedgerAccess* m_access = nullptr;
+    bool m_readOnly = false;
     LedgerModel* m_model = nullptr;
     DialogFactories m_factories;
 };

@@ -28,6 +28,15 @@ LedgerReader localLedgerReader(const DataPaths& paths) {
     };
 }
 
+LedgerReader booksLedgerReader(std::shared_ptr<BooksReader> reader) {
+    auto turns = std::make_shared<std::mutex>();
+    return [reader = std::move(reader), turns](const QString& holder,
+                                               LedgerSheet& sheet) -> Result<bool> {
+        const std::lock_guard turn(*turns);
+        return reader->readLedger(holder, sheet);
+    };
+}
+
 HolderSummary summarise(const QString& holder, const LedgerSheet& sheet) {
     HolderSummary summary;
     summary.holder = holder;

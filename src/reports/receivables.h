@@ -1,5 +1,6 @@
 #pragma once
 
+#include "books/booksstore.h"
 #include "host/conversions.h"
 #include "ledger/ledgersheet.h"
 #include "storage/datapaths.h"
@@ -10,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -23,6 +25,10 @@ using LedgerReader = std::function<Result<bool>(const QString& holder, LedgerShe
 // The ledgers in the data folder, read by the rules the ledger window reads them by (a name
 // that is no file name, a link or a folder is refused; a file the reader refuses is unreadable).
 LedgerReader localLedgerReader(const DataPaths& paths);
+
+// The ledgers as one reader of the books reads them (shared books: one consistent state of
+// the server's). The calls take turns on the reader, whichever thread they come from.
+LedgerReader booksLedgerReader(std::shared_ptr<BooksReader> reader);
 
 // What the overview shows of one holder.
 struct HolderSummary {

@@ -46,11 +46,25 @@ void addReceivablesItem(Services services, UserListWindow& window) {
     QAction* overview = fileMenu->addAction(QStringLiteral("应收汇总…"));
     overview->setObjectName(QStringLiteral("actionReceivables"));
     QObject::connect(overview, &QAction::triggered, &window, [services, &window] {
-        // Without a readable user table there is nobody to sum up; the list says why.
-        if (!window.directory())
+        // Without readable holders there is nobody to sum up; the list says why.
+        if (!window.holders())
             return;
-        services.frame.open(new ReceivablesWindow(services, window.directory()->users(),
-                                                  localLedgerReader(services.paths)));
+        BooksStore& books = services.books.store();
+        // The local ledger files are read several at once; shared books through one reader
+        // that sees one state of the server.
+        if (books.kind() == BooksStore::Kind::Local) {
+            services.frame.open(new ReceivablesWindow(services, window.holders()->users(),
+                                                      localLedgerReader(services.paths)));
+            return;
+        }
+        Result<std::unique_ptr<BooksReader>> reader = books.reader();
+        if (!reader) {
+            services.host.reportFailure(reader.status(), QStringLiteral("无法汇总应收：\n"));
+            return;
+        }
+        services.frame.open(new ReceivablesWindow(
+            services, window.holders()->users(),
+            booksLedgerReader(std::shared_ptr<BooksReader>(std::move(reader).value()))));
     });
 }
 

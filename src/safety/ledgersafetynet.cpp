@@ -47,7 +47,7 @@ void LedgerSafetyNet::ledgerLoaded() {
 }
 
 bool LedgerSafetyNet::recover() {
-    HolderLedger& ledger = m_window.ledger();
+    HolderBook& ledger = m_window.ledger();
     const Result<std::optional<LeftJournal>> found = ledger.leftJournal();
     if (!found) {
         m_services.host.reportFailure(found.status(),

@@ -19,19 +19,31 @@ void installSafetyMenus(Services services, UserListWindow& window, QMenu& fileMe
     fileMenu.addAction(backups);
     editMenu.addAction(bin);
 
-    QObject::connect(backups, &QAction::triggered, &window, [services, &window] {
+    // Shared books are kept safe by the server's administrator: the items say so.
+    const auto keptElsewhere = [services] {
+        BooksStore& books = services.books.store();
+        if (books.keepsSafetyNets())
+            return false;
+        services.host.messageBox(books.safekeeping(), MessageFlags::IconInformation);
+        return true;
+    };
+    QObject::connect(backups, &QAction::triggered, &window, [services, &window, keptElsewhere] {
+        if (keptElsewhere())
+            return;
         if (UserDirectory* directory = window.directory())
             services.frame.open(new BackupWindow(services, directory->users(),
                                                  window.selectedUserName().value_or(QString())));
     });
-    QObject::connect(bin, &QAction::triggered, &window, [services, &window] {
+    QObject::connect(bin, &QAction::triggered, &window, [services, &window, keptElsewhere] {
+        if (keptElsewhere())
+            return;
         if (UserDirectory* directory = window.directory())
             services.frame.open(new RecycleBinWindow(services, *directory));
     });
     for (QMenu* menu : {&fileMenu, &editMenu})
         QObject::connect(menu, &QMenu::aboutToShow, &window, [&window, backups, bin] {
             for (QAction* action : {backups, bin})
-                action->setEnabled(window.directory() != nullptr);
+                action->setEnabled(window.holders() != nullptr);
         });
 }
 

@@ -24,6 +24,12 @@ inline QString journalFolder(const DataPaths& paths, const QString& userName) {
     return holderFolder(paths, userName) + u'/' + JournalFolderName;
 }
 
+// The journals of the ledgers of shared books opened at this computer: a folder per server,
+// one per holder's id inside.
+inline QString sharedJournalRoot(const DataPaths& paths) {
+    return paths.sourceDirectory() + QStringLiteral("/共享账本的修改");
+}
+
 // The holders deleted from the user list, one folder each, until they are restored or deleted
 // for good.
 inline QString recycleRoot(const DataPaths& paths) {

@@ -2,6 +2,7 @@
 
 #include "sharedstore/pgfailure.h"
 
+#include <QStringList>
 #include <libpq-fe.h>
 
 #include <climits>
@@ -11,8 +12,15 @@ namespace vellumar {
 
 namespace {
 
+// libpq indents the hint lines of its messages with a tab; in a message box each line stands
+// on its own.
 QString trimmed(const char* text) {
-    return text ? QString::fromUtf8(text).trimmed() : QString();
+    if (!text)
+        return QString();
+    QStringList lines = QString::fromUtf8(text).trimmed().split(u'\n');
+    for (QString& line : lines)
+        line = line.trimmed();
+    return lines.join(u'\n');
 }
 
 // Gives up on an unreachable server after this long unless the connection text says otherwise.

@@ -34,6 +34,41 @@ SharedHolderBook::SharedHolderBook(SharedLink& link, LedgerEditor counter, QStri
     });
 }
 
+SharedHolderBook::SharedHolderBook(SharedLink& link, LedgerEditor counter, QString holder,
+                                   FileSystem* files, QString journalRoot)
+    : SharedHolderBook(link, std::move(counter), std::move(holder)) {
+    m_files = files;
+    m_journalRoot = std::move(journalRoot);
+}
+
+FileIdentity SharedHolderBook::identity() const {
+    FileIdentity identity;
+    identity.exists = true;
+    // The server by the journal root's last part (a digest of its address), the ledger by id
+    // and version: every save gives the ledger a new version.
+    const QStringView server = QStringView(m_journalRoot).mid(m_journalRoot.lastIndexOf(u'/') + 1);
+    identity.device = static_cast<qint64>(server.toULongLong(nullptr, 16));
+    identity.inode = m_id;
+    identity.modifiedNs = m_version;
+    return identity;
+}
+
+QString SharedHolderBook::journalFolder() const {
+    return m_journalRoot + u'/' + QString::number(m_id) + QStringLiteral("/未保存的修改");
+}
+
+Result<std::optional<LeftJournal>> SharedHolderBook::leftJournal() const {
+    // A ledger only looked at here changes nothing: what a run left stays for when it is
+    // this counter's again.
+    if (!m_journal)
+        return std::optional<LeftJournal>();
+    return Recovery::find(*m_files, journalFolder(), identity());
+}
+
+Status SharedHolderBook::closedWithoutSaving() {
+    return m_journal ? m_journal->discard() : Status();
+}
+
 SharedHolderBook::~SharedHolderBook() {
     release();
 }
@@ -131,6 +166,9 @@ Result<HolderBook::Opened> SharedHolderBook::load(LedgerSheet& sheet) {
     }
     m_version = state->version;
     m_loaded = true;
+    m_journal.reset();
+    if (m_files && !m_journalRoot.isEmpty() && m_editing)
+        m_journal = std::make_unique<RecoveryJournal>(*m_files, journalFolder(), identity());
     return state->rows ? Opened::Loaded : Opened::New;
 }
 
@@ -215,6 +253,9 @@ Status SharedHolderBook::save(const LedgerSheet& sheet, const QDateTime&) {
                            "保存。请把账目另存一份副本，重新打开账本后再核对。")
                 .arg(movedBy->isEmpty() ? QStringLiteral("另一个柜台") : *movedBy));
     m_version = version;
+    // The journal starts again from the version saved; what it cannot tidy is told, and the
+    // save stands.
+    m_tidiedUp = m_journal ? m_journal->restart(identity()) : Status();
     return Status();
 }
 

@@ -3,6 +3,9 @@
 #include "books/booksstore.h"
 #include "sharedstore/ledgercopy.h"
 #include "sharedstore/sharedlink.h"
+#include "storage/filesystem.h"
+
+#include <memory>
 
 namespace vellumar {
 
@@ -12,12 +15,20 @@ namespace vellumar {
 // counter whose lock went with a broken connection never writes over what another counter
 // saved meanwhile. When the connection comes back, the lock is taken again if it is still
 // free; else the ledger turns read-only.
+//
+// Where it is given a place on this computer, the changes typed since the load or the last
+// save go to a recovery journal there, as for a local ledger, named by the server, the holder's
+// id and the ledger's version: a crash, also while the server is away, loses nothing, and the
+// journal is only ever replayed onto the very version it was written on.
 class SharedHolderBook final : public HolderBook {
     Q_OBJECT
 
 public:
     // The link must outlive the book.
     SharedHolderBook(SharedLink& link, LedgerEditor counter, QString holder);
+    // journalRoot: this server's folder of journals; files: how to write there.
+    SharedHolderBook(SharedLink& link, LedgerEditor counter, QString holder, FileSystem* files,
+                     QString journalRoot);
     ~SharedHolderBook() override;
 
     const QString& userName() const override { return m_holder; }
@@ -30,6 +41,15 @@ public:
     Status save(const LedgerSheet& sheet, const QDateTime& now) override;
     QString keptCopy() const override { return QString(); }
     void close() override;
+
+    RecoveryJournal* journal() const override { return m_journal.get(); }
+    Result<std::optional<LeftJournal>> leftJournal() const override;
+    Status closedWithoutSaving() override;
+    Status tidiedUp() const override { return m_tidiedUp; }
+
+    // The ledger as the journal names it: the server, the holder's id and the ledger's version.
+    FileIdentity identity() const;
+    QString journalFolder() const;
 
 private:
     // Takes the lock on the connection the link has now; answers whether it got it.
@@ -55,6 +75,10 @@ private:
     std::optional<LedgerEditor> m_editor;
     // What the server holds at m_version, row by row, so that a save writes only what changed.
     std::vector<LedgerCopy::Fingerprint> m_onServer;
+    FileSystem* m_files = nullptr;
+    QString m_journalRoot;
+    std::unique_ptr<RecoveryJournal> m_journal;
+    Status m_tidiedUp;
 };
 
 } // namespace vellumar

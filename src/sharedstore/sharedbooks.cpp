@@ -5,6 +5,8 @@
 #include "sharedstore/sharedtransfer.h"
 #include "storage/passwordhash.h"
 
+#include <QCryptographicHash>
+
 namespace vellumar {
 
 SharedBooks::SharedBooks(std::unique_ptr<SharedLink> link, LedgerEditor counter)
@@ -26,6 +28,12 @@ Result<std::unique_ptr<SharedBooks>> SharedBooks::open(const QString& connection
 
 QString SharedBooks::description() const {
     return QStringLiteral("共享账本（%1）").arg(m_link->server());
+}
+
+QString SharedBooks::safekeeping() const {
+    return QStringLiteral("共享账本保存在数据库服务器上（%1），由服务器管理员用 pg_dump 备份、"
+                          "恢复；删除的用户和保存前的账目版本不在本机保留。")
+        .arg(m_link->server());
 }
 
 Result<HolderList*> SharedBooks::holders() {
@@ -63,8 +71,17 @@ Status SharedBooks::changePassword(const QString& newPassword) {
     });
 }
 
+void SharedBooks::keepJournalsIn(FileSystem& files, const QString& root) {
+    m_journalFiles = &files;
+    // The server's address names its folder, as a digest: the address may hold any character.
+    const QByteArray digest =
+        QCryptographicHash::hash(m_link->server().toUtf8(), QCryptographicHash::Sha256);
+    m_journalRoot = root + u'/' + QString::fromLatin1(digest.toHex().left(16));
+}
+
 std::unique_ptr<HolderBook> SharedBooks::book(const QString& holder) {
-    return std::make_unique<SharedHolderBook>(*m_link, m_counter, holder);
+    return std::make_unique<SharedHolderBook>(*m_link, m_counter, holder, m_journalFiles,
+                                              m_journalRoot);
 }
 
 Result<std::unique_ptr<BooksReader>> SharedBooks::reader() {

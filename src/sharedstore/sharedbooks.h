@@ -26,6 +26,9 @@ public:
     ~SharedBooks() override;
 
     SharedLink& link() { return *m_link; }
+    // Keeps the journals of the ledgers opened from now on in a folder of this server's under
+    // the root (in the data folder), written through the files.
+    void keepJournalsIn(FileSystem& files, const QString& root);
     const LedgerEditor& counter() const { return m_counter; }
 
     Kind kind() const override { return Kind::Shared; }
@@ -36,6 +39,9 @@ public:
     std::unique_ptr<HolderBook> book(const QString& holder) override;
     Result<std::unique_ptr<BooksReader>> reader() override;
     Result<std::unique_ptr<BooksWriter>> writer() override;
+    bool keepsSafetyNets() const override { return false; }
+    QString safekeeping() const override;
+    bool sharesWithOtherCounters() const override { return true; }
 
 private:
     SharedBooks(std::unique_ptr<SharedLink> link, LedgerEditor counter);
@@ -43,6 +49,8 @@ private:
     std::unique_ptr<SharedLink> m_link;
     LedgerEditor m_counter;
     std::unique_ptr<SharedHolderList> m_holders;
+    FileSystem* m_journalFiles = nullptr;
+    QString m_journalRoot;
 };
 
 } // namespace vellumar

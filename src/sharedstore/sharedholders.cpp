@@ -180,7 +180,7 @@ UserChange SharedHolderList::rename(int position, const QString& newName) {
     return UserChange();
 }
 
-UserChange SharedHolderList::remove(int position) {
+UserChange SharedHolderList::removeAt(int position, const QDateTime&) {
     if (position < 0 || position >= count())
         return UserChange::failed(Status::failure(QStringLiteral("所选的用户已不在用户表中。")));
     const SharedTables::Holder holder = m_holders[position];

@@ -25,11 +25,13 @@ public:
     bool isValidName(const QString& name) const override;
     UserChange add(const QString& name) override;
     UserChange rename(int position, const QString& newName) override;
-    UserChange remove(int position) override;
     QList<Status> warnings() const override { return {}; }
 
     // Reads the holders afresh; usersReloaded() when they changed.
     Status reload();
+
+protected:
+    UserChange removeAt(int position, const QDateTime& now) override;
 
 private:
     explicit SharedHolderList(SharedLink& link);

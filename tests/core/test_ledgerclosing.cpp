@@ -1,3 +1,4 @@
+#include "books/localbooks.h"
 #include "checks.h"
 #include "faultyfilesystem.h"
 #include "ledger/ledgerclosing.h"
@@ -39,11 +40,13 @@ void TestLedgerClosing::savedLedgerClosesWithoutAQuestion() {
     must(prepareDataDirectory(paths));
     FaultyFileSystem files;
     ScriptedHost host;
-    HolderLedger ledger(paths, files, User);
+    LocalBooks books(paths, files);
+    const std::unique_ptr<HolderBook> book = books.book(User);
+    HolderBook& ledger = *book;
     LedgerSheet sheet;
     sheet.applyTitles();
     QVERIFY(SaveBeforeClosing(host, ledger, sheet).run());
-    QVERIFY(QFileInfo(ledger.path()).isFile());
+    QVERIFY(QFileInfo(ledger.filePath()).isFile());
     QVERIFY(host.questions().isEmpty());
     QVERIFY(host.messages().isEmpty());
     VERIFY_SCRIPT_DONE(host);
@@ -99,9 +102,11 @@ void TestLedgerClosing::afterAFailedSave() {
     must(prepareDataDirectory(paths));
     FaultyFileSystem files;
     ScriptedHost host;
-    HolderLedger ledger(paths, files, User);
+    LocalBooks books(paths, files);
+    const std::unique_ptr<HolderBook> book = books.book(User);
+    HolderBook& ledger = *book;
     // A folder named like the ledger file: every save of the holder's own file fails.
-    QVERIFY(QDir().mkpath(ledger.path()));
+    QVERIFY(QDir().mkpath(ledger.filePath()));
     LedgerSheet sheet;
     sheet.applyTitles();
     sheet.setCell(1, LedgerSheet::Serial, u"1"_qs);
@@ -110,21 +115,21 @@ void TestLedgerClosing::afterAFailedSave() {
     for (int answer : answers)
         host.answerQuestion(answer);
     for (const QString& file : saveFiles)
-        host.chooseSaveFile(file == Own      ? ledger.path()
+        host.chooseSaveFile(file == Own      ? ledger.filePath()
                             : file.isEmpty() ? QString()
                                              : directory.filePath(file));
     int saves = 0;
     const auto runner = [&](const SaveBeforeClosing::Work& work) {
         if (work && ++saves == repairedAt)
-            QDir(ledger.path()).removeRecursively();
+            QDir(ledger.filePath()).removeRecursively();
         return work();
     };
     QCOMPARE(SaveBeforeClosing(host, ledger, sheet, runner).run(), closes);
     VERIFY_SCRIPT_DONE(host);
 
     QCOMPARE(host.questions().size(), questions);
-    QCOMPARE(QFileInfo(ledger.path()).isFile(), ownFileWritten);
-    QCOMPARE(QFileInfo(ledger.path()).isDir(), !ownFileWritten);
+    QCOMPARE(QFileInfo(ledger.filePath()).isFile(), ownFileWritten);
+    QCOMPARE(QFileInfo(ledger.filePath()).isDir(), !ownFileWritten);
     QCOMPARE(host.saveDialogs().size(), saveFiles.size());
     for (const ScriptedHost::SaveDialog& dialog : host.saveDialogs()) {
         QCOMPARE(dialog.filters.first().pattern, u"*.z"_qs);
@@ -151,8 +156,10 @@ void TestLedgerClosing::questionSaysWhatReallyFailed() {
     must(prepareDataDirectory(paths));
     FaultyFileSystem files;
     ScriptedHost host;
-    HolderLedger ledger(paths, files, User);
-    QVERIFY(QDir().mkpath(ledger.path()));
+    LocalBooks books(paths, files);
+    const std::unique_ptr<HolderBook> book = books.book(User);
+    HolderBook& ledger = *book;
+    QVERIFY(QDir().mkpath(ledger.filePath()));
     LedgerSheet sheet;
     const Status failure = ledger.save(sheet, host.now());
     QVERIFY(!failure.ok());

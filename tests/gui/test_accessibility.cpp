@@ -62,7 +62,7 @@ void TestAccessibility::everyWindowHasARoleAndEveryControlAName() {
                                          QString::fromLatin1(child->metaObject()->className())));
         }
     });
-    QCOMPARE(visited.size(), 17);
+    QCOMPARE(visited.size(), 19);
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
 }
 

@@ -39,7 +39,7 @@ void TestHelpGuide::bothWindowsOpenTheGuide() {
     QVERIFY(guide.open(QIODevice::WriteOnly));
     guide.close();
     const DataPaths paths(fixture.paths.programDirectory(), programFiles);
-    const Services services{fixture.host, fixture.frame, paths, fixture.files};
+    const Services services{fixture.host, fixture.frame, paths, fixture.files, fixture.books};
 
     auto* list = new UserListWindow(services);
     fixture.frame.open(list);

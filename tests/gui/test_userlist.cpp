@@ -78,10 +78,11 @@ void TestUserList::windowIsAsDesigned() {
     QVERIFY(!window->selectedUserName());
 
     // The four menus and their items, in order, with no keyboard shortcuts; the safety nets'
-    // items come after the designed ones.
+    // and the shared books' items come after the designed ones.
     const QList<QStringList> expected = {
         {QStringLiteral("文件"), QStringLiteral("保存"), QStringLiteral("退出"), QString(),
-         QStringLiteral("应收汇总…"), QStringLiteral("备份与恢复")},
+         QStringLiteral("应收汇总…"), QStringLiteral("备份与恢复"), QString(),
+         QStringLiteral("上传本机账本…"), QStringLiteral("复制到本机账本…")},
         {QStringLiteral("编辑"), QStringLiteral("新建用户"), QStringLiteral("修改用户"),
          QStringLiteral("删除用户"), QStringLiteral("修改登录密码"), QStringLiteral("回收站")},
         {QStringLiteral("工具"), QStringLiteral("windows资源管理器"), QStringLiteral("打开计算器"),

@@ -1,5 +1,6 @@
 #include "guifixture.h"
 
+#include "books/localbooks.h"
 #include "frame/application.h"
 #include "storage/datastore.h"
 
@@ -7,7 +8,9 @@
 #include <QCloseEvent>
 #include <QTest>
 
-GuiFixture::GuiFixture() : paths(m_directory.path()) {
+GuiFixture::GuiFixture()
+    : paths(m_directory.path()),
+      books(std::make_unique<vellumar::LocalBooks>(paths, files), vellumar::BooksLocation()) {
     const vellumar::Status prepared = vellumar::prepareDataDirectory(paths);
     if (!prepared)
         qFatal("%s", qPrintable(prepared.message()));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "books/booksinuse.h"
 #include "faultyfilesystem.h"
 #include "frame/frame.h"
 #include "frame/services.h"
@@ -27,7 +28,9 @@ public:
     vellumar::Frame frame;
     vellumar::DataPaths paths;
     FaultyFileSystem files;
-    vellumar::Services services{host, frame, paths, files};
+    // The local books of the data folder, until a test puts others in.
+    vellumar::BooksInUse books;
+    vellumar::Services services{host, frame, paths, files, books};
 
     // The frame's open windows, bottom first.
     QList<QWidget*> windows() const { return frame.openWindows(); }

@@ -51,6 +51,9 @@ QStringList ScriptedHost::englishWords(const QString& text) {
     // The kinds of file the report commands save, and their endings in a file's name.
     static const QStringList fileKinds = {QStringLiteral("PDF"), QStringLiteral("pdf"),
                                           QStringLiteral("xlsx")};
+    // The names of the database server and of what its administrator types, kept as they are.
+    static const QStringList technicalNames = {QStringLiteral("PostgreSQL"),
+                                               QStringLiteral("libpq")};
     // Runs of Latin text between Chinese characters and spaces; paths are the files' own.
     static const QRegularExpression runs(QStringLiteral("[^\\s\\x{2E80}-\\x{FFFF}]+"));
     static const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
@@ -58,6 +61,10 @@ QStringList ScriptedHost::englishWords(const QString& text) {
     for (auto run = runs.globalMatch(text); run.hasNext();) {
         const QString token = run.next().captured();
         if (token.contains(u'/') || token.contains(u'\\'))
+            continue;
+        // A setting as it is typed ("host=", "service="), a name with an underscore (a
+        // database, a variable) or a name of the server's.
+        if (token.endsWith(u'=') || token.contains(u'_') || technicalNames.contains(token))
             continue;
         for (auto match = word.globalMatch(token); match.hasNext();) {
             const QString english = match.next().captured();

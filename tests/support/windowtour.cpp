@@ -7,6 +7,8 @@
 #include "frame/startdocument.h"
 #include "ledger/ledgerfile.h"
 #include "ledger/ledgersheet.h"
+#include "ledger/ledgerwindow.h"
+#include "openelsewhere.h"
 #include "safety/safetypaths.h"
 #include "storage/recordtable.h"
 
@@ -105,6 +107,9 @@ void tourWindows(GuiFixture& fixture, const WindowVisitor& visit) {
     fixture.frame.open(signIn);
     settle();
     visit(QStringLiteral("SignInWindow"), signIn);
+    visitOpened(
+        fixture, QStringLiteral("BooksConnectionDialog"),
+        [&] { trigger(signIn, "actionChooseBooks"); }, visit);
 
     QTest::mouseClick(signIn->findChild<QPushButton*>(QStringLiteral("按钮1")), Qt::LeftButton);
     settle();
@@ -182,9 +187,22 @@ void tourWindows(GuiFixture& fixture, const WindowVisitor& visit) {
         fixture, QStringLiteral("StatementDialog"), [&] { trigger(ledger, "actionStatement"); },
         visit);
 
-    // A ledger file from the file manager that belongs to no holder.
+    // The same ledger while another counter has it open.
     fixture.frame.close(ledger);
     settle();
+    LedgerEditor front;
+    front.counter = QStringLiteral("前台");
+    front.host = QStringLiteral("shop-1");
+    front.osUser = QStringLiteral("anna");
+    front.since = QDateTime(QDate(2026, 12, 9), QTime(9, 30, 15));
+    BooksInUse elsewhere(std::make_unique<OpenElsewhereBooks>(fixture.paths, fixture.files, front),
+                         BooksLocation());
+    const Services readOnly{fixture.host, fixture.frame, fixture.paths, fixture.files, elsewhere};
+    visitOpened(
+        fixture, QStringLiteral("LedgerWindow (read-only)"),
+        [&] { fixture.frame.open(new LedgerWindow(readOnly, Holder)); }, visit);
+
+    // A ledger file from the file manager that belongs to no holder.
     visitOpened(
         fixture, QStringLiteral("LedgerViewWindow"),
         [&] {
