@@ -3,6 +3,7 @@
 #include "frame/windowstyle.h"
 #include "reports/reportoutput.h"
 #include "reports/statement.h"
+#include "storage/settingsfile.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -97,8 +98,8 @@ StatementDialog::StatementDialog(Services services, const LedgerSheet& sheet, QS
 void StatementDialog::created() {
     Result<SettingsFile> settings = SettingsFile::load(m_services.paths.settingsFile());
     if (settings) {
-        m_settings = std::move(settings).value();
-        m_heading->setText(m_settings->value(HeadingKey.toString()));
+        m_keptHeading = settings->value(HeadingKey.toString());
+        m_heading->setText(*m_keptHeading);
     } else {
         // The heading can still be typed for this statement; it is not kept, so the file that
         // could not be read is not written over.
@@ -168,11 +169,17 @@ void StatementDialog::showCount() {
 }
 
 void StatementDialog::keepHeading() {
-    const QString key = HeadingKey.toString();
-    if (!m_settings || m_settings->value(key) == m_heading->text())
+    if (!m_keptHeading || *m_keptHeading == m_heading->text())
         return;
-    m_settings->setValue(key, m_heading->text());
-    if (Status saved = m_settings->save(); !saved)
+    m_keptHeading = m_heading->text();
+    // Read afresh, so that what was chosen meanwhile elsewhere (the books, for one) stays.
+    Result<SettingsFile> settings = SettingsFile::load(m_services.paths.settingsFile());
+    Status saved = settings.status();
+    if (settings) {
+        settings->setValue(HeadingKey.toString(), *m_keptHeading);
+        saved = settings->save();
+    }
+    if (!saved)
         m_services.host.reportFailure(saved, QStringLiteral("店名没有保存，下次需要重新输入。\n"));
 }
 

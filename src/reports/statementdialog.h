@@ -4,7 +4,6 @@
 #include "frame/services.h"
 #include "ledger/ledgersheet.h"
 #include "reports/recorddates.h"
-#include "storage/settingsfile.h"
 
 #include <QPointer>
 
@@ -51,7 +50,9 @@ private:
     Services m_services;
     QPointer<const LedgerSheet> m_sheet;
     QString m_holder;
-    std::optional<SettingsFile> m_settings;
+    // The heading as the settings file holds it; nothing when the file could not be read,
+    // which is then never written over.
+    std::optional<QString> m_keptHeading;
     QComboBox* m_choice;
     QDateEdit* m_from;
     QDateEdit* m_to;
