@@ -79,4 +79,16 @@ QString ms(double seconds) {
     return QString::number(seconds * 1000, 'f', seconds < 0.01 ? 2 : 0) + QStringLiteral(" ms");
 }
 
+QStringList commandArguments(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int n = 1; n < argc; ++n)
+        arguments.append(QString::fromLocal8Bit(argv[n]));
+    return arguments;
+}
+
+void preferOffscreen() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
 } // namespace vellumar::bench

@@ -34,6 +34,11 @@ Measured runMedian(const QStringList& arguments, int runs);
 // "12 ms", with two decimals below 10 ms.
 QString ms(double seconds);
 
+// The command line after the program's name.
+QStringList commandArguments(int argc, char* argv[]);
+// Windows are drawn off screen unless the caller chose a platform.
+void preferOffscreen();
+
 // A host that answers every question with OK (or its cancel button), lets every long piece of
 // work run to its end and reports what it was told on stderr.
 class BenchHost final : public Host {

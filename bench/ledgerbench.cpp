@@ -668,9 +668,7 @@ int smoke() {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QStringList arguments;
-    for (int n = 1; n < argc; ++n)
-        arguments.append(QString::fromLocal8Bit(argv[n]));
+    const QStringList arguments = bench::commandArguments(argc, argv);
     const QString command = arguments.value(0);
     const bool needsWindows = (command == QStringLiteral("measure") &&
                                (arguments.value(1) == QStringLiteral("open") ||
@@ -678,9 +676,7 @@ int main(int argc, char* argv[]) {
                                 arguments.value(1) == QStringLiteral("scroll"))) ||
                               command == QStringLiteral("screenshot");
     if (needsWindows) {
-        qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty()
-                                       ? QByteArray("offscreen")
-                                       : qgetenv("QT_QPA_PLATFORM"));
+        bench::preferOffscreen();
         QApplication application(argc, argv);
         prepareApplication(application);
         if (command == QStringLiteral("screenshot"))

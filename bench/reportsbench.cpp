@@ -195,13 +195,10 @@ int smoke() {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QStringList arguments;
-    for (int n = 1; n < argc; ++n)
-        arguments.append(QString::fromLocal8Bit(argv[n]));
+    const QStringList arguments = bench::commandArguments(argc, argv);
     const QString command = arguments.value(0);
     if (command == QStringLiteral("measure-selection")) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
+        bench::preferOffscreen();
         QApplication application(argc, argv);
         prepareApplication(application);
         return measureSelection(arguments.value(1));

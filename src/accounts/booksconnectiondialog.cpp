@@ -35,10 +35,6 @@ QString environmentNote() {
         .arg(QLatin1String(DatabaseVariable));
 }
 
-bool environmentChoosesBooks() {
-    return !qEnvironmentVariable(DatabaseVariable).trimmed().isEmpty();
-}
-
 } // namespace
 
 BooksConnectionDialog::BooksConnectionDialog(Services services, QWidget* parent)
@@ -139,8 +135,6 @@ BooksConnectionDialog::BooksConnectionDialog(Services services, QWidget* parent)
     const Result<std::optional<BooksLocation>> saved =
         savedBooksChoice(m_services.paths.settingsFile());
     showLocation(saved && *saved ? **saved : m_services.books.location());
-    if (environmentChoosesBooks() && (!saved || !*saved))
-        showLocation(m_services.books.location());
 }
 
 void BooksConnectionDialog::showLocation(const BooksLocation& location) {
@@ -170,7 +164,6 @@ void BooksConnectionDialog::kindChosen() {
     for (QWidget* edit :
          std::initializer_list<QWidget*>{m_host, m_port, m_database, m_user, m_sslMode})
         edit->setEnabled(shared && !byText);
-    m_connectionText->setEnabled(shared);
     m_connectionText->parentWidget()->setEnabled(shared);
 }
 

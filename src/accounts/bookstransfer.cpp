@@ -34,22 +34,18 @@ private:
 };
 
 bool confirmMerge(Host& host, const BooksCopyPlan& plan, bool upload) {
-    Question question;
-    question.text = (upload ? QStringLiteral("共享账本中已经有用户或密码，上传会与它合并：")
-                            : QStringLiteral("本机的账本中已经有用户或密码，复制会与它合并："));
+    QString text = upload ? QStringLiteral("共享账本中已经有用户或密码，上传会与它合并：")
+                          : QStringLiteral("本机的账本中已经有用户或密码，复制会与它合并：");
     for (const QString& line : plan.describe())
-        question.text += QStringLiteral("\n· ") + line;
-    question.text += QStringLiteral("\n\n任何一边的用户都不会被删除。确定合并吗？");
-    question.buttons = {QStringLiteral("合并"), QStringLiteral("取消")};
-    // Replacing ledgers takes a deliberate choice: Enter and Esc both leave the books alone.
-    question.defaultButton = 1;
-    question.cancelButton = 1;
-    question.icon = MessageFlags::IconQuestion;
-    return host.ask(question) == 0;
+        text += QStringLiteral("\n· ") + line;
+    text += QStringLiteral("\n\n任何一边的用户都不会被删除。确定合并吗？");
+    // Replacing ledgers takes a deliberate choice.
+    return host.confirmDeliberately(text, QStringLiteral("合并"), QStringLiteral("取消"),
+                                    MessageFlags::IconQuestion);
 }
 
-} // namespace
-
+// Runs one copy with the operator: progress with a way to stop, the plan to confirm where the
+// target is not empty, and the report. The target is what "上传" or "复制" goes into.
 void transferBooks(Services services, BooksStore& source, BooksStore& target, bool upload) {
     Host& host = services.host;
     const QString what =
@@ -97,6 +93,8 @@ void transferBooks(Services services, BooksStore& source, BooksStore& target, bo
                     MessageFlags::IconInformation);
 }
 
+} // namespace
+
 void installBooksTransferItems(Services services, UserListWindow& window, QMenu& fileMenu) {
     fileMenu.addSeparator();
     auto* upload = fileMenu.addAction(QStringLiteral("上传本机账本…"));
@@ -104,11 +102,16 @@ void installBooksTransferItems(Services services, UserListWindow& window, QMenu&
     auto* copyBack = fileMenu.addAction(QStringLiteral("复制到本机账本…"));
     copyBack->setObjectName(QStringLiteral("actionCopyToLocalBooks"));
 
-    const auto transfer = [services, &window](bool toShared) {
-        return [services, &window, toShared] {
-            BooksStore& shared = services.books.store();
-            if (!shared.sharesWithOtherCounters() || !window.holders())
+    // Only shared books have a counterpart to copy to or from, and only a list that could be
+    // read knows what it would change.
+    const auto usable = [services, &window] {
+        return services.books.store().sharesWithOtherCounters() && window.holders() != nullptr;
+    };
+    const auto transfer = [services, &window, usable](bool toShared) {
+        return [services, &window, usable, toShared] {
+            if (!usable())
                 return;
+            BooksStore& shared = services.books.store();
             // The local books are the data folder's, whichever books the counter works on.
             LocalBooks local(services.paths, services.files);
             if (toShared)
@@ -119,16 +122,12 @@ void installBooksTransferItems(Services services, UserListWindow& window, QMenu&
     };
     QObject::connect(upload, &QAction::triggered, &window, transfer(true));
     QObject::connect(copyBack, &QAction::triggered, &window, transfer(false));
-    QObject::connect(&fileMenu, &QMenu::aboutToShow, &window,
-                     [services, &window, upload, copyBack] {
-                         const bool usable = services.books.store().sharesWithOtherCounters() &&
-                                             window.holders() != nullptr;
-                         for (QAction* action : {upload, copyBack})
-                             action->setEnabled(usable);
-                     });
-    const bool usable = services.books.store().sharesWithOtherCounters();
+    QObject::connect(&fileMenu, &QMenu::aboutToShow, &window, [usable, upload, copyBack] {
+        for (QAction* action : {upload, copyBack})
+            action->setEnabled(usable());
+    });
     for (QAction* action : {upload, copyBack})
-        action->setEnabled(usable);
+        action->setEnabled(services.books.store().sharesWithOtherCounters());
 }
 
 } // namespace vellumar

@@ -15,8 +15,4 @@ class UserListWindow;
 // change. Both are greyed unless the counter works on shared books.
 void installBooksTransferItems(Services services, UserListWindow& window, QMenu& fileMenu);
 
-// Runs one copy with the operator: progress with a way to stop, the plan to confirm where the
-// target is not empty, and the report. The target is what "上传" or "复制" goes into.
-void transferBooks(Services services, BooksStore& source, BooksStore& target, bool upload);
-
 } // namespace vellumar

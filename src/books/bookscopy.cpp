@@ -1,5 +1,7 @@
 #include "books/bookscopy.h"
 
+#include "ledger/ledgerrecords.h"
+
 namespace vellumar {
 
 namespace {
@@ -11,13 +13,6 @@ QString nameList(const QStringList& names) {
     if (names.size() > Shown)
         text += QStringLiteral(" 等 %1 个").arg(names.size());
     return text;
-}
-
-qint64 countRecords(const LedgerSheet& sheet) {
-    qint64 records = 0;
-    for (int row = 1; row < sheet.rowCount(); ++row)
-        records += !sheet.isFree(row);
-    return records;
 }
 
 bool sameCells(const LedgerSheet& one, const LedgerSheet& other) {
@@ -198,7 +193,7 @@ Result<BooksCopyReport> copyBooks(BooksStore& source, BooksStore& target, const 
         if (Status written = writer.writeLedger(holder, sheet); !written)
             return written.prefixed(QStringLiteral("用户“%1”的账本没有复制：").arg(holder));
         ++report.ledgersCopied;
-        report.recordsCopied += countRecords(sheet);
+        report.recordsCopied += LedgerRecords::recordCount(sheet);
         return Status();
     };
     for (const QString& holder : plan.addedHolders) {

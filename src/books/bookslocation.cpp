@@ -52,6 +52,10 @@ Status saveBooksChoice(const QString& settingsFile, const BooksLocation& locatio
     return settings->save();
 }
 
+bool environmentChoosesBooks() {
+    return !qEnvironmentVariable(DatabaseVariable).trimmed().isEmpty();
+}
+
 Result<BooksLocation> chooseBooks(const std::optional<BooksLocation>& saved) {
     const QString variable = qEnvironmentVariable(DatabaseVariable).trimmed();
     if (!variable.isEmpty()) {

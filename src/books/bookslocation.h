@@ -28,6 +28,8 @@ struct BooksLocation {
 
 // The variable an administrator sets for an installation.
 inline constexpr char DatabaseVariable[] = "VELLUMAR_DATABASE";
+// Whether that variable is set and not blank, and so chooses the books.
+bool environmentChoosesBooks();
 
 // The books the start-up opens. VELLUMAR_DATABASE, when set and not blank, wins over the
 // choice saved in the data folder; without either, the local books. A variable or a saved

@@ -45,12 +45,11 @@ Result<std::unique_ptr<BooksStore>> connectBooks(const BooksLocation& location,
 std::unique_ptr<BooksInUse> openBooksAtStart(Host& host, const DataPaths& paths,
                                              FileSystem& files) {
     const Result<std::optional<BooksLocation>> saved = savedBooksChoice(paths.settingsFile());
-    Result<BooksLocation> chosen =
-        saved ? chooseBooks(*saved) : Result<BooksLocation>(saved.status());
     // The variable wins even over a settings file that cannot be read.
-    if (!saved && qEnvironmentVariableIsSet(DatabaseVariable) &&
-        !qEnvironmentVariable(DatabaseVariable).trimmed().isEmpty())
-        chosen = chooseBooks(std::nullopt);
+    const Result<BooksLocation> chosen = saved ? chooseBooks(*saved)
+                                         : environmentChoosesBooks()
+                                             ? chooseBooks(std::nullopt)
+                                             : Result<BooksLocation>(saved.status());
     if (!chosen) {
         if (askWhatNow(host, chosen.status(), false) == UseLocal)
             return localBooks(paths, files);

@@ -26,7 +26,7 @@ void openLedgerDocument(Services services, UserListWindow& list, const QString& 
             return;
         }
     }
-    auto* viewer = new LedgerViewWindow(services, document->path);
+    auto* viewer = new LedgerViewWindow(document->path);
     if (const Status loaded = viewer->load(); !loaded) {
         delete viewer;
         services.host.reportFailure(loaded, cannotOpen);

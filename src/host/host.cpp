@@ -17,6 +17,18 @@ int Host::reportFailure(const Status& failure, const QString& lead, int flags,
     return messageBox(lead + failure.message(), flags, title, failure.detail());
 }
 
+bool Host::confirmDeliberately(const QString& text, const QString& goAhead, const QString& keep,
+                               int icon, const QString& title) {
+    Question question;
+    question.text = text;
+    question.buttons = {goAhead, keep};
+    question.defaultButton = 1;
+    question.cancelButton = 1;
+    question.icon = icon;
+    question.title = title;
+    return ask(question) == 0;
+}
+
 QString Host::toText(double value) const {
     return numberToText(value);
 }

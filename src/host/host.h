@@ -87,6 +87,12 @@ public:
 
     // Asks a question and answers the index of the button pressed.
     virtual int ask(const Question& question) = 0;
+    // Asks before something that cannot be taken back, the button that does it first and the
+    // one that keeps things second. Enter and Esc both keep, so going ahead takes a deliberate
+    // click. True when the operator went ahead.
+    bool confirmDeliberately(const QString& text, const QString& goAhead, const QString& keep,
+                             int icon = MessageFlags::IconWarning,
+                             const QString& title = QString());
 
     // Lets the operator pick an existing file; nothing when the dialog was cancelled.
     virtual std::optional<QString> chooseFileToOpen(const QList<FileFilter>& filters,

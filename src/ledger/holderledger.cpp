@@ -9,7 +9,6 @@
 #include "storage/safefile.h"
 #include "storage/usernames.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -115,19 +114,12 @@ Status HolderLedger::keepAside(const QDateTime& now) {
         m_keepAside = *kind != FileSystem::Kind::Missing;
         return Status();
     }
-    const QString stamp = now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString copy = m_path + QStringLiteral(".无法读取-") + stamp;
-    for (int n = 2;; ++n) {
-        const Result<FileSystem::Kind> taken = m_files.kind(copy);
-        if (!taken)
-            return taken.status().prefixed(lead);
-        if (*taken == FileSystem::Kind::Missing)
-            break;
-        copy = m_path + QStringLiteral(".无法读取-%1-%2").arg(stamp).arg(n);
-    }
-    if (Status copied = m_files.copy(m_path, copy); !copied)
+    const Result<QString> copy = freeNameBeside(m_files, m_path + QStringLiteral(".无法读取"), now);
+    if (!copy)
+        return copy.status().prefixed(lead);
+    if (Status copied = m_files.copy(m_path, *copy); !copied)
         return copied.prefixed(lead);
-    m_keptCopy = copy;
+    m_keptCopy = *copy;
     m_keepAside = false;
     return Status();
 }

@@ -98,15 +98,10 @@ void LedgerAccess::changedElsewhere() {
 
 void LedgerAccess::reload() {
     if (m_window.edits().hasUnsavedChanges()) {
-        Question question;
-        question.text = QStringLiteral("重新载入会丢掉这里没有保存的改动，无法恢复。\n\n"
-                                       "确定重新载入吗？");
-        question.buttons = {QStringLiteral("重新载入"), QStringLiteral("返回")};
-        question.defaultButton = 1;
-        question.cancelButton = 1;
-        question.icon = MessageFlags::IconWarning;
-        question.title = noticeTitle();
-        if (m_services.host.ask(question) != 0)
+        if (!m_services.host.confirmDeliberately(
+                QStringLiteral("重新载入会丢掉这里没有保存的改动，无法恢复。\n\n确定重新载入吗？"),
+                QStringLiteral("重新载入"), QStringLiteral("返回"), MessageFlags::IconWarning,
+                noticeTitle()))
             return;
     }
     if (const Status reloaded = m_window.reloadLedger(); !reloaded) {

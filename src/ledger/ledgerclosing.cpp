@@ -101,16 +101,11 @@ std::optional<Status> SaveBeforeClosing::saveCopy() {
 }
 
 bool SaveBeforeClosing::confirmDiscard() {
-    Question question;
-    question.text = QStringLiteral("不保存就关闭，账目中没有保存的改动将全部丢失，无法恢复。\n\n"
-                                   "确定不保存就关闭吗？");
-    question.buttons = {QStringLiteral("不保存，关闭"), QStringLiteral("返回")};
-    // Enter and Esc both keep the ledger: losing it takes a deliberate click.
-    question.defaultButton = 1;
-    question.cancelButton = 1;
-    question.icon = MessageFlags::IconWarning;
-    question.title = noticeTitle();
-    return m_host.ask(question) == 0;
+    return m_host.confirmDeliberately(
+        QStringLiteral("不保存就关闭，账目中没有保存的改动将全部丢失，无法恢复。\n\n"
+                       "确定不保存就关闭吗？"),
+        QStringLiteral("不保存，关闭"), QStringLiteral("返回"), MessageFlags::IconWarning,
+        noticeTitle());
 }
 
 QString SaveBeforeClosing::suggestedCopyPath() const {

@@ -2,8 +2,10 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QHeaderView>
 #include <QHelpEvent>
 #include <QStyle>
+#include <QTableView>
 #include <QToolTip>
 
 namespace vellumar {
@@ -41,6 +43,19 @@ bool LedgerDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
                            QStringLiteral("</p>"),
                        view->viewport(), option.rect);
     return true;
+}
+
+void showLedgerIn(QTableView* view, QAbstractItemModel* ledger) {
+    view->setModel(ledger);
+    // Cells cut off at their column's edge show their whole text as a tooltip.
+    view->setItemDelegate(new LedgerDelegate(view));
+    QHeaderView* rows = view->verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(view->fontMetrics().height() + 8);
+    QHeaderView* titles = view->horizontalHeader();
+    titles->setSectionsClickable(false);
+    titles->setHighlightSections(false);
 }
 
 } // namespace vellumar

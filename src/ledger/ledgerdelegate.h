@@ -2,6 +2,9 @@
 
 #include <QStyledItemDelegate>
 
+class QAbstractItemModel;
+class QTableView;
+
 namespace vellumar {
 
 // Draws the ledger's cells as the grid does and gives every cell that does not show its whole
@@ -20,5 +23,10 @@ public:
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;
 };
+
+// Shows a ledger in the view as every ledger grid draws it: cells through LedgerDelegate, one
+// line a row, rows told apart by their serial number (no row header), and a title row that is
+// only a header (clicking it neither selects a column nor sorts).
+void showLedgerIn(QTableView* view, QAbstractItemModel* ledger);
 
 } // namespace vellumar

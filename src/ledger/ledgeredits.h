@@ -91,7 +91,6 @@ private:
     class RowWrite;
     class RowsDelete;
     class ContentSwap;
-    friend class Step;
 
     void record(const LedgerChange& change);
     void dropRecorder(const Status& why);

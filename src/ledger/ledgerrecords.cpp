@@ -125,6 +125,13 @@ double lineTotal(QStringView quantity, QStringView unitPrice) {
     return DecimalNumber::fromText(quantity).times(DecimalNumber::fromText(unitPrice)).toDouble();
 }
 
+int recordCount(const LedgerSheet& sheet) {
+    int records = 0;
+    for (int row = 1; row < sheet.rowCount(); ++row)
+        records += sheet.isFree(row) ? 0 : 1;
+    return records;
+}
+
 double total(const LedgerSheet& sheet) {
     DecimalNumber sum;
     for (int row = 1; row < sheet.rowCount(); ++row)

@@ -62,6 +62,9 @@ Status edit(LedgerSheet& sheet, int row, const RecordFields& fields);
 // The total of one record: quantity × unit price, each read from its text.
 double lineTotal(QStringView quantity, QStringView unitPrice);
 
+// How many rows below the titles hold a record, as the grid shows them.
+int recordCount(const LedgerSheet& sheet);
+
 // The sum of the total column below the titles, in row order; free rows, empty totals and
 // texts without a number add 0.
 double total(const LedgerSheet& sheet);

@@ -14,9 +14,8 @@
 
 namespace vellumar {
 
-LedgerViewWindow::LedgerViewWindow(Services services, QString path, QWidget* parent)
-    : Dialog(parent), m_services(services), m_path(std::move(path)),
-      m_ui(std::make_unique<Ui::LedgerViewWindow>()) {
+LedgerViewWindow::LedgerViewWindow(QString path, QWidget* parent)
+    : Dialog(parent), m_path(std::move(path)), m_ui(std::make_unique<Ui::LedgerViewWindow>()) {
     m_ui->setupUi(this);
     applyFrameKind(this, FrameKind::Resizable);
     setWindowTitle(QFileInfo(m_path).fileName() + QStringLiteral(" - ") + windowTitle());
@@ -32,17 +31,8 @@ LedgerViewWindow::LedgerViewWindow(Services services, QString path, QWidget* par
     m_ui->readOnlyNotice->setPalette(notice);
 
     QTableView* view = m_ui->ledgerGrid;
-    view->setModel(new LedgerModel(m_sheet, this));
-    view->setItemDelegate(new LedgerDelegate(view));
-    QHeaderView* titles = view->horizontalHeader();
-    titles->setSectionsClickable(false);
-    titles->setHighlightSections(false);
-    titles->setStretchLastSection(true);
-    // Rows as the ledger window draws them: one line each, told apart by their serial number.
-    QHeaderView* rows = view->verticalHeader();
-    rows->hide();
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(view->fontMetrics().height() + 8);
+    showLedgerIn(view, new LedgerModel(m_sheet, this));
+    view->horizontalHeader()->setStretchLastSection(true);
     connect(m_ui->closeButton, &QPushButton::clicked, this, &Dialog::reject);
     view->setFocus();
 }
@@ -71,10 +61,8 @@ Status LedgerViewWindow::load() {
 }
 
 void LedgerViewWindow::showRecordCount() {
-    int records = 0;
-    for (int row = 1; row < m_sheet.rowCount(); ++row)
-        records += m_sheet.isFree(row) ? 0 : 1;
-    m_ui->recordCountLabel->setText(QStringLiteral("共 %1 条记录").arg(records));
+    m_ui->recordCountLabel->setText(
+        QStringLiteral("共 %1 条记录").arg(LedgerRecords::recordCount(m_sheet)));
 }
 
 } // namespace vellumar

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "frame/dialog.h"
-#include "frame/services.h"
 #include "ledger/ledgersheet.h"
 #include "storage/status.h"
 
@@ -24,7 +23,7 @@ class LedgerViewWindow final : public Dialog {
     Q_OBJECT
 
 public:
-    LedgerViewWindow(Services services, QString path, QWidget* parent = nullptr);
+    explicit LedgerViewWindow(QString path, QWidget* parent = nullptr);
     ~LedgerViewWindow() override;
 
     // Reads the file; the window is opened only once it has. The file is never written.
@@ -37,7 +36,6 @@ public:
 private:
     void showRecordCount();
 
-    Services m_services;
     QString m_path;
     std::unique_ptr<Ui::LedgerViewWindow> m_ui;
     LedgerSheet m_sheet;

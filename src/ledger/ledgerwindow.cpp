@@ -40,17 +40,8 @@ LedgerWindow::LedgerWindow(Services services, QString userName, QWidget* parent)
 
     QTableView* view = m_ui->高级表格1;
     m_model = new LedgerModel(m_sheet, this);
-    view->setModel(m_model);
-    // Cells cut off at their column's edge show their whole text as a tooltip.
-    view->setItemDelegate(new LedgerDelegate(view));
-    QHeaderView* rows = view->verticalHeader();
-    rows->hide();
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(view->fontMetrics().height() + 8);
+    showLedgerIn(view, m_model);
     QHeaderView* titles = view->horizontalHeader();
-    // The title row is the header: clicking it neither selects a column nor sorts.
-    titles->setSectionsClickable(false);
-    titles->setHighlightSections(false);
     titles->setStretchLastSection(false);
     titles->setDefaultAlignment(Qt::AlignCenter);
     titles->setMinimumSectionSize(20);
@@ -98,7 +89,7 @@ void LedgerWindow::connectCommands() {
     connect(m_ui->actionAbout, &QAction::triggered, this, &LedgerWindow::showAbout);
     connect(m_ui->按钮1, &QPushButton::clicked, this, &LedgerWindow::showTotals);
     connect(m_ui->高级表格1, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (index.isValid() && !m_readOnly && !m_sheet.isFree(LedgerModel::sheetRow(index.row())))
+        if (index.isValid() && !m_sheet.isFree(LedgerModel::sheetRow(index.row())))
             editRecord();
     });
 

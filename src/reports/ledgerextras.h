@@ -7,10 +7,8 @@
 #include <QObject>
 #include <QWidget>
 
-class QAction;
 class QLabel;
 class QLineEdit;
-class QToolButton;
 
 namespace vellumar {
 

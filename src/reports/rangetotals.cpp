@@ -9,9 +9,9 @@ namespace vellumar {
 RangeTotals::RangeTotals(const LedgerSheet& sheet, QObject* parent)
     : QObject(parent), m_sheet(sheet) {
     connect(&sheet, &LedgerSheet::rowChanged, this, &RangeTotals::forgetRow);
-    connect(&sheet, &LedgerSheet::rowsRemoved, this, [this](int first) { forgetFrom(first); });
+    connect(&sheet, &LedgerSheet::rowsRemoved, this, &RangeTotals::forgetFrom);
     connect(&sheet, &LedgerSheet::rowInserted, this, &RangeTotals::forgetFrom);
-    connect(&sheet, &LedgerSheet::rowsInserted, this, [this](int first) { forgetFrom(first); });
+    connect(&sheet, &LedgerSheet::rowsInserted, this, &RangeTotals::forgetFrom);
     connect(&sheet, &LedgerSheet::contentReplaced, this, [this] { m_blocks.clear(); });
 }
 

@@ -185,9 +185,9 @@ void ReceivablesWindow::fill() {
             else if (column == Total)
                 key = holder.readable() ? holder.total.toDouble() : lowest;
             else if (column == First)
-                key = holder.first.isValid() ? holder.first : QDateTime();
+                key = holder.first;
             else if (column == Last)
-                key = holder.last.isValid() ? holder.last : QDateTime();
+                key = holder.last;
             item->setData(key, SortRole);
             if (column == Records || column == Total)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);

@@ -15,14 +15,12 @@
 
 namespace vellumar {
 
-QString reportFontFamily() {
-    return QStringLiteral("AR PL UKai CN");
-}
-
 namespace {
 
+// The font the reports are printed in: a TrueType CJK font that PDF files carry inside them,
+// so a statement reads the same on a computer without Chinese fonts.
 QFont reportFont(double points, bool bold = false) {
-    QFont font(reportFontFamily());
+    QFont font(QStringLiteral("AR PL UKai CN"));
     font.setPointSizeF(points);
     font.setBold(bold);
     return font;
@@ -312,12 +310,9 @@ Result<bool> saveReportPdf(const ReportDocument& document, const QString& path,
         pdf.setCreator(QStringLiteral("Vellumar"));
         painted = paintReport(document, pdf, progress);
     }
-    if (!painted || !*painted) {
-        file.discard();
+    // An unfinished file goes with the writer; commit refuses one that was not written whole.
+    if (!painted || !*painted)
         return painted;
-    }
-    if (Status written = file.writeFailure(); !written)
-        return written;
     if (Status committed = file.commit(); !committed)
         return committed;
     return true;

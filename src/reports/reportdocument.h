@@ -43,10 +43,6 @@ struct ReportDocument {
 // Called before each page is painted with the page and the number of pages; false stops.
 using PageProgress = std::function<bool(int page, int pages)>;
 
-// The font the reports are printed in: a TrueType CJK font that PDF files carry inside them,
-// so a statement reads the same on a computer without Chinese fonts.
-QString reportFontFamily();
-
 // Lays the document out on the device's pages and paints it. Answers false when stopped.
 Result<bool> paintReport(const ReportDocument& document, QPagedPaintDevice& device,
                          const PageProgress& progress = {});

@@ -1,16 +1,13 @@
 #include "reports/xlsxexport.h"
 
 #include "reports/recorddates.h"
-#include "storage/fileerror.h"
 #include "storage/safefile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <xlsxwriter.h>
 
-#include <cerrno>
 #include <memory>
 
 namespace vellumar::Xlsx {
@@ -112,8 +109,7 @@ public:
     lxw_error layout() {
         const auto& columns = m_table.columns;
         for (int column = 0; column < columns.size(); ++column) {
-            const Column& spec = columns[column];
-            const double width = std::max(2.0, spec.widthPixels / PixelsPerCharacter);
+            const double width = std::max(2.0, columns[column].widthPixels / PixelsPerCharacter);
             if (const lxw_error e = worksheet_set_column(m_sheet, lxw_col_t(column),
                                                          lxw_col_t(column), width, nullptr))
                 return e;
@@ -189,9 +185,9 @@ private:
     }
 
     lxw_error cell(lxw_row_t row, int column, const QString& text) {
-        const Column& spec = m_table.columns[column];
+        const Column& format = m_table.columns[column];
         ColumnSum& sum = m_sums[size_t(column)];
-        if (spec.kind == CellKind::Number) {
+        if (format.kind == CellKind::Number) {
             if (const std::optional<ExactNumber> number = exactNumber(text)) {
                 sum.sum = sum.sum.plus(DecimalNumber::fromText(text));
                 return worksheet_write_number(m_sheet, row, lxw_col_t(column), number->value,
@@ -199,13 +195,13 @@ private:
             }
             if (!text.trimmed().isEmpty())
                 ++sum.textCells;
-        } else if (spec.kind == CellKind::DateTime) {
+        } else if (format.kind == CellKind::DateTime) {
             if (std::optional<lxw_datetime> date = excelDate(text))
                 return worksheet_write_datetime(m_sheet, row, lxw_col_t(column), &*date,
                                                 text.size() == 10 ? m_formats.date()
                                                                   : m_formats.dateTime());
         }
-        return writeText(row, column, text, spec.wrap ? m_formats.wrap() : nullptr);
+        return writeText(row, column, text, format.wrap ? m_formats.wrap() : nullptr);
     }
 
     lxw_worksheet* m_sheet;
@@ -213,30 +209,6 @@ private:
     Formats m_formats;
     std::vector<ColumnSum> m_sums;
 };
-
-// The finished workbook goes where the operator chose, crash-safe.
-Status putInPlace(const QString& made, const QString& path) {
-    QFile source(made);
-    if (!source.open(QIODevice::ReadOnly))
-        return Status::failure(QStringLiteral("读取生成的 Excel 文件时出错。"),
-                               source.errorString());
-    SafeFileWriter target(path);
-    if (Status opened = target.open(); !opened)
-        return opened;
-    for (;;) {
-        const QByteArray chunk = source.read(qint64(1) << 20);
-        if (chunk.isEmpty())
-            break;
-        if (target.device().write(chunk) != chunk.size()) {
-            const Status failed = target.writeFailure();
-            return failed.ok() ? fileFailure(FileAction::Write, path, EIO) : failed;
-        }
-    }
-    if (source.error() != QFileDevice::NoError)
-        return Status::failure(QStringLiteral("读取生成的 Excel 文件时出错。"),
-                               source.errorString());
-    return target.commit();
-}
 
 } // namespace
 
@@ -324,7 +296,8 @@ Result<bool> write(const QString& path, const Table& table, const Progress& prog
         return libraryFailure(e);
     if (const lxw_error e = workbook_close(workbook.release()))
         return libraryFailure(e);
-    if (Status placed = putInPlace(made, path); !placed)
+    // The finished workbook goes where the operator chose, crash-safe.
+    if (Status placed = copyFile(made, path, SafeFileWriter::Mode::Replace); !placed)
         return placed;
     return true;
 }

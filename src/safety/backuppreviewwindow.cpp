@@ -1,10 +1,10 @@
 #include "safety/backuppreviewwindow.h"
 
-#include "frame/windowstyle.h"
 #include "ledger/ledgerdelegate.h"
 #include "ledger/ledgerfile.h"
 #include "ledger/ledgermodel.h"
 #include "ledger/ledgerrecords.h"
+#include "safety/ledgerbackups.h"
 #include "ui_backuppreviewwindow.h"
 
 #include <QHeaderView>
@@ -16,13 +16,8 @@ BackupPreviewWindow::BackupPreviewWindow(Services services, QWidget* parent)
     m_ui->setupUi(this);
     QTableView* grid = m_ui->previewGrid;
     m_model = new LedgerModel(m_sheet, this);
-    grid->setModel(m_model);
-    grid->setItemDelegate(new LedgerDelegate(grid));
-    grid->verticalHeader()->hide();
-    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
+    showLedgerIn(grid, m_model);
     QHeaderView* titles = grid->horizontalHeader();
-    titles->setSectionsClickable(false);
     titles->setDefaultAlignment(Qt::AlignCenter);
     for (int column = 0; column < LedgerSheet::ColumnCount; ++column)
         titles->resizeSection(column, LedgerModel::columnWidth(column));
@@ -38,16 +33,14 @@ Status BackupPreviewWindow::load(const QString& holder, const BackupVersion& ver
         return loaded;
     if (const Result<bool> titled = LedgerRecords::placeTitles(m_sheet); !titled)
         return titled.status();
-    int records = 0;
-    for (int row = 1; row < m_sheet.rowCount(); ++row)
-        records += m_sheet.isFree(row) ? 0 : 1;
+    const LedgerSummary summary = LedgerBackups::summarize(m_sheet);
     const QString moment = m_services.host.toText(version.savedAt);
     setWindowTitle(QStringLiteral("预览：%1 %2").arg(holder, moment));
     m_ui->previewSummary->setText(
         QStringLiteral("“%1”在 %2 保存的版本：%3 条记录，总金额 %4。这里只能查看，不能修改。")
             .arg(holder, moment)
-            .arg(records)
-            .arg(m_services.host.toText(LedgerRecords::total(m_sheet))));
+            .arg(summary.records)
+            .arg(m_services.host.toText(summary.total)));
     return Status();
 }
 

@@ -141,12 +141,11 @@ Result<LedgerSummary> LedgerBackups::summarize(const QString& file) {
     // Counted as the ledger window shows it, with the titles in their row.
     if (const Result<bool> titled = LedgerRecords::placeTitles(sheet); !titled)
         return titled.status();
-    LedgerSummary summary;
-    for (int row = 1; row < sheet.rowCount(); ++row)
-        if (!sheet.isFree(row))
-            ++summary.records;
-    summary.total = LedgerRecords::total(sheet);
-    return summary;
+    return summarize(sheet);
+}
+
+LedgerSummary LedgerBackups::summarize(const LedgerSheet& sheet) {
+    return LedgerSummary{LedgerRecords::recordCount(sheet), LedgerRecords::total(sheet)};
 }
 
 } // namespace vellumar

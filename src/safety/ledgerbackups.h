@@ -9,6 +9,8 @@
 
 namespace vellumar {
 
+class LedgerSheet;
+
 // One earlier version of a holder's ledger, kept when a save replaced it.
 struct BackupVersion {
     QString path;
@@ -40,8 +42,6 @@ public:
 
     LedgerBackups(FileSystem& files, QString folder);
 
-    const QString& folder() const { return m_folder; }
-
     // The versions, newest first; none when there is no folder yet.
     Result<QList<BackupVersion>> versions() const;
 
@@ -59,6 +59,8 @@ public:
 
     // Reads a version (or any ledger file) for its record count and total.
     static Result<LedgerSummary> summarize(const QString& file);
+    // The same of a sheet already loaded, its titles in place.
+    static LedgerSummary summarize(const LedgerSheet& sheet);
 
 private:
     FileSystem& m_files;

@@ -113,15 +113,8 @@ Status RecoveryJournal::resume(const QList<LedgerChange>& changes) {
     for (const LedgerChange& change : changes)
         bytes += JournalFile::entry(change);
     const QString path = journalPath(m_folder);
-    SafeFileWriter writer(path);
-    if (Status opened = writer.open(); !opened)
-        return opened;
-    if (writer.device().write(bytes) != bytes.size()) {
-        const Status failed = writer.writeFailure();
-        return failed.ok() ? fileFailure(FileAction::Write, path, EIO) : failed;
-    }
-    if (Status committed = writer.commit(); !committed)
-        return committed;
+    if (Status written = writeWholeFile(path, bytes); !written)
+        return written;
     const int fd =
         ::open(PosixFile::encoded(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)

@@ -31,11 +31,6 @@ public:
     RecoveryJournal(const RecoveryJournal&) = delete;
     RecoveryJournal& operator=(const RecoveryJournal&) = delete;
 
-    const QString& folder() const { return m_folder; }
-    const FileIdentity& base() const { return m_base; }
-    // Whether the journal has been made on the disk.
-    bool isOpen() const { return m_fd >= 0; }
-
     Result<QString> keepOpened(const LedgerSheet& opened) override;
     Status record(const LedgerChange& change) override;
 

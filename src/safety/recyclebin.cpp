@@ -50,16 +50,7 @@ Status RecycleBin::writeRecord(const RecycledHolder& holder) {
                              {QStringLiteral("hasLedger"), holder.hasLedger},
                              {QStringLiteral("hasBackups"), holder.hasBackups}};
     const QByteArray bytes = QJsonDocument(object).toJson();
-    SafeFileWriter writer(recordOf(holder.id), SafeFileWriter::Mode::CreateNew);
-    if (Status opened = writer.open(); !opened)
-        return opened;
-    if (writer.device().write(bytes) != bytes.size()) {
-        const Status failed = writer.writeFailure();
-        return failed.ok()
-                   ? Status::failure(QStringLiteral("无法写入“%1”。").arg(recordOf(holder.id)))
-                   : failed;
-    }
-    return writer.commit();
+    return writeWholeFile(recordOf(holder.id), bytes, SafeFileWriter::Mode::CreateNew);
 }
 
 Result<RecycledHolder> RecycleBin::holder(const QString& id) const {

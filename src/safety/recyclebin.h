@@ -35,7 +35,6 @@ public:
 
     RecycleBin(const DataPaths& paths, FileSystem& files);
 
-    QString root() const { return m_root; }
     QString folderOf(const QString& id) const { return m_root + u'/' + id; }
     QString ledgerOf(const QString& id) const { return folderOf(id) + u'/' + LedgerName; }
     QString backupsOf(const QString& id) const { return folderOf(id) + u'/' + BackupsName; }

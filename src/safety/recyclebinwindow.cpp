@@ -114,17 +114,11 @@ void RecycleBinWindow::purge() {
     const std::optional<RecycledHolder> holder = selected();
     if (!holder || !m_directory)
         return;
-    Question question;
-    question.text =
-        QStringLiteral("彻底删除后，用户“%1”的账目和备份都将无法恢复。\n\n确定要彻底删除吗？")
-            .arg(holder->name);
-    question.buttons = {QStringLiteral("彻底删除"), QStringLiteral("取消")};
-    // Enter and Esc both keep the holder: losing them takes a deliberate click.
-    question.defaultButton = 1;
-    question.cancelButton = 1;
-    question.icon = MessageFlags::IconWarning;
-    question.title = windowTitle();
-    if (m_services.host.ask(question) != 0)
+    if (!m_services.host.confirmDeliberately(
+            QStringLiteral("彻底删除后，用户“%1”的账目和备份都将无法恢复。\n\n确定要彻底删除吗？")
+                .arg(holder->name),
+            QStringLiteral("彻底删除"), QStringLiteral("取消"), MessageFlags::IconWarning,
+            windowTitle()))
         return;
     Status purged;
     {

@@ -1,12 +1,11 @@
 #include "storage/datalocation.h"
 
 #include "storage/fileerror.h"
+#include "storage/posixfile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
 #include <sys/stat.h>
 
 namespace vellumar {
@@ -30,14 +29,9 @@ QString installedProgramFiles(const QDir& executableFolder) {
 }
 
 Status makeFolder(const QString& path, mode_t mode) {
-    if (QFileInfo(path).isDir())
-        return Status();
-    if (::mkdir(QFile::encodeName(path).constData(), mode) == 0)
-        return Status();
-    const int error = errno;
-    if (error == EEXIST && QFileInfo(path).isDir())
-        return Status(); // another start made it a moment ago
-    return fileFailure(FileAction::CreateFolder, path, error);
+    if (const int error = PosixFile::makeFolder(path, mode); error != 0)
+        return fileFailure(FileAction::CreateFolder, path, error);
+    return Status();
 }
 
 // Makes every missing folder down to path; the last one gets lastMode.

@@ -1,6 +1,7 @@
 #include "storage/datastore.h"
 
 #include "storage/fileerror.h"
+#include "storage/posixfile.h"
 #include "storage/recordtable.h"
 
 #include <QDir>
@@ -15,14 +16,9 @@ namespace vellumar {
 namespace {
 
 Status ensureDirectory(const QString& path) {
-    if (QFileInfo(path).isDir())
-        return Status();
-    if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0 || errno == EEXIST) {
-        if (QFileInfo(path).isDir())
-            return Status();
-        return fileFailure(FileAction::CreateFolder, path, EEXIST);
-    }
-    return fileFailure(FileAction::CreateFolder, path, errno);
+    if (const int error = PosixFile::makeFolder(path, 0777); error != 0)
+        return fileFailure(FileAction::CreateFolder, path, error);
+    return Status();
 }
 
 // The password table always has record 1, whose field 1 is the password. A table that is

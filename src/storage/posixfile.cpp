@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vellumar::PosixFile {
@@ -30,6 +31,15 @@ int renameWithoutReplacing(const QString& from, const QString& to) {
         return error;
     }
     return 0;
+}
+
+int makeFolder(const QString& path, unsigned mode) {
+    if (QFileInfo(path).isDir())
+        return 0;
+    if (::mkdir(encoded(path).constData(), mode_t(mode)) == 0)
+        return 0;
+    const int error = errno;
+    return error == EEXIST && QFileInfo(path).isDir() ? 0 : error;
 }
 
 int syncFolderOf(const QString& path) {

@@ -15,6 +15,10 @@ QByteArray encoded(const QString& path);
 // RENAME_NOREPLACE a hard link claims the new name instead, and the old name goes after it.
 int renameWithoutReplacing(const QString& from, const QString& to);
 
+// Makes the folder with the mode (less the umask) unless a folder is there already, also one
+// another process made a moment ago; EEXIST when something else has the name.
+int makeFolder(const QString& path, unsigned mode);
+
 // Makes a rename or delete durable: the folder's entry is on the disk, not only in the cache.
 // A file system that cannot sync a folder at all counts as done.
 int syncFolderOf(const QString& path);

@@ -222,4 +222,15 @@ Status copyFile(const QString& from, const QString& to, SafeFileWriter::Mode mod
     return copy.commit();
 }
 
+Status writeWholeFile(const QString& path, const QByteArray& bytes, SafeFileWriter::Mode mode) {
+    SafeFileWriter file(path, mode);
+    if (Status opened = file.open(); !opened)
+        return opened;
+    if (file.device().write(bytes) != bytes.size()) {
+        const Status failed = file.writeFailure();
+        return failed.ok() ? fileFailure(FileAction::Write, path, EIO) : failed;
+    }
+    return file.commit();
+}
+
 } // namespace vellumar

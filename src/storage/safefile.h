@@ -60,4 +60,8 @@ Status openForReading(QFile& file, const QString& path, bool followLinks);
 // a new file, or one that replaces the target whole.
 Status copyFile(const QString& from, const QString& to, SafeFileWriter::Mode mode);
 
+// Writes the bytes as the whole of the file, through SafeFileWriter.
+Status writeWholeFile(const QString& path, const QByteArray& bytes,
+                      SafeFileWriter::Mode mode = SafeFileWriter::Mode::Replace);
+
 } // namespace vellumar

@@ -59,15 +59,7 @@ Status SettingsFile::save() const {
     for (auto entry = m_values.begin(); entry != m_values.end(); ++entry)
         object.insert(entry.key(), entry.value());
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
-    SafeFileWriter file(m_path);
-    if (Status opened = file.open(); !opened)
-        return opened;
-    if (file.device().write(bytes) != bytes.size()) {
-        const Status failed = file.writeFailure();
-        file.discard();
-        return failed.ok() ? fileFailure(FileAction::Write, m_path, EIO) : failed;
-    }
-    return file.commit();
+    return writeWholeFile(m_path, bytes);
 }
 
 } // namespace vellumar

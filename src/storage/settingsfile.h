@@ -19,7 +19,6 @@ public:
     // Reads the file; a file that is not there yet gives no settings.
     static Result<SettingsFile> load(const QString& path);
 
-    const QString& path() const { return m_path; }
     // The empty text when the setting was never given.
     QString value(const QString& key) const { return m_values.value(key); }
     void setValue(const QString& key, const QString& value) { m_values.insert(key, value); }
