@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cerrno>
+#include <utility>
 
 namespace vellumar {
 
@@ -191,13 +192,17 @@ QList<UserDirectory::Move> UserDirectory::renameMoves(const Pending& pending) co
     return moves;
 }
 
-// Into the bin (from the user's places to the entry); the other way round they are reversed.
-QList<UserDirectory::Move> UserDirectory::binMoves(const Pending& pending) const {
+// Into the bin (from the user's places to the entry), or out of it the other way round.
+QList<UserDirectory::Move> UserDirectory::binMoves(const Pending& pending, BinWay way) const {
     QList<Move> moves;
-    for (const QString& file : pending.files)
-        moves.append(file == LedgerFile
-                         ? Move{file, ledgerPath(pending.name), m_bin.ledgerOf(pending.entry)}
-                         : Move{file, backupsPath(pending.name), m_bin.backupsOf(pending.entry)});
+    for (const QString& file : pending.files) {
+        Move move = file == LedgerFile
+                        ? Move{file, ledgerPath(pending.name), m_bin.ledgerOf(pending.entry)}
+                        : Move{file, backupsPath(pending.name), m_bin.backupsOf(pending.entry)};
+        if (way == BinWay::Out)
+            std::swap(move.from, move.to);
+        moves.append(move);
+    }
     return moves;
 }
 
@@ -441,7 +446,7 @@ UserChange UserDirectory::remove(int position, const QDateTime& now) {
     };
     if (Status made = m_bin.makeEntry(holder.id); !made)
         return giveBack(made.prefixed(notDeleted));
-    if (Status moved = moveAll(binMoves(pending)); !moved)
+    if (Status moved = moveAll(binMoves(pending, BinWay::In)); !moved)
         return giveBack(moved.prefixed(
             QStringLiteral("用户“%1”没有删除，因为其账本文件无法移到回收站：").arg(name)));
     if (Status recorded = m_bin.writeRecord(holder); !recorded)
@@ -473,7 +478,7 @@ UserChange UserDirectory::restore(const QString& entryId) {
     pending.entry = entryId;
     pending.files = {LedgerFile.toString(), BackupsFolder.toString()};
     // What the entry holds goes back; a ledger never saved has nothing to move.
-    for (const Move& move : binMoves(pending)) {
+    for (const Move& move : binMoves(pending, BinWay::In)) {
         const Result<FileSystem::Kind> kind = m_files.kind(move.to);
         if (!kind)
             return UserChange::failed(kind.status().prefixed(notRestored));
@@ -483,9 +488,7 @@ UserChange UserDirectory::restore(const QString& entryId) {
     const Result<qint64> note = writeNote(pending);
     if (!note)
         return UserChange::failed(note.status().prefixed(notRestored));
-    QList<Move> moves;
-    for (const Move& move : binMoves(pending))
-        moves.append({move.file, move.to, move.from});
+    const QList<Move> moves = binMoves(pending, BinWay::Out);
     if (Status moved = moveAll(moves); !moved) {
         (void)dropNote(*note);
         return UserChange::failed(moved.prefixed(notRestored));
@@ -561,7 +564,7 @@ Status UserDirectory::takeBackFromBin(const Pending& pending) {
         if (Status removed = m_files.remove(m_bin.recordOf(pending.entry)); !removed)
             return removed;
     bool bothThere = false;
-    for (const Move& move : binMoves(pending)) {
+    for (const Move& move : binMoves(pending, BinWay::In)) {
         const Result<FileSystem::Kind> inBin = m_files.kind(move.to);
         if (!inBin)
             return inBin.status();
@@ -725,10 +728,7 @@ Status UserDirectory::settleRecycle(const Pending& pending) {
 // The record was not appended (it comes together with dropping the note): the files go back
 // into the bin.
 Status UserDirectory::settleRestore(const Pending& pending) {
-    QList<Move> moves;
-    for (const Move& move : binMoves(pending))
-        moves.append({move.file, move.to, move.from});
-    if (Status back = moveBack(moves); !back)
+    if (Status back = moveBack(binMoves(pending, BinWay::Out)); !back)
         return back;
     return dropNote(pending.id);
 }

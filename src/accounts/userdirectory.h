@@ -121,7 +121,8 @@ private:
     // The files of a user that exist, in the order they move: ledger, then backups.
     Result<QStringList> filesOf(const QString& name) const;
     QList<Move> renameMoves(const Pending& pending) const;
-    QList<Move> binMoves(const Pending& pending) const;
+    enum class BinWay { In, Out };
+    QList<Move> binMoves(const Pending& pending, BinWay way) const;
     // Makes the moves in order; on a refusal the ones made go back. Answers the refusal.
     Status moveAll(const QList<Move>& moves);
     // Moves back what arrived; answers whether all went back.
