@@ -17,8 +17,13 @@ QString newSaveToken() {
 
 } // namespace
 
-SharedHolderBook::SharedHolderBook(SharedLink& link, LedgerEditor counter, QString holder)
-    : m_link(link), m_counter(std::move(counter)), m_holder(std::move(holder)) {
+SharedHolderBook::SharedHolderBook(SharedLink& link, LedgerEditor counter, QString holder,
+                                   FileSystem* files, QString journalRoot)
+    : m_link(link), m_counter(std::move(counter)), m_holder(std::move(holder)), m_files(files),
+      m_journalRoot(std::move(journalRoot)),
+      m_serverKey(static_cast<qint64>(QStringView(m_journalRoot)
+                                          .mid(m_journalRoot.lastIndexOf(u'/') + 1)
+                                          .toULongLong(nullptr, 16))) {
     connect(&m_link, &SharedLink::noticed, this,
             [this](const QString& channel, const QString& payload) {
                 if (m_loaded && channel == QLatin1String(SharedTables::LedgersChannel) &&
@@ -34,20 +39,12 @@ SharedHolderBook::SharedHolderBook(SharedLink& link, LedgerEditor counter, QStri
     });
 }
 
-SharedHolderBook::SharedHolderBook(SharedLink& link, LedgerEditor counter, QString holder,
-                                   FileSystem* files, QString journalRoot)
-    : SharedHolderBook(link, std::move(counter), std::move(holder)) {
-    m_files = files;
-    m_journalRoot = std::move(journalRoot);
-}
-
 FileIdentity SharedHolderBook::identity() const {
     FileIdentity identity;
     identity.exists = true;
-    // The server by the journal root's last part (a digest of its address), the ledger by id
-    // and version: every save gives the ledger a new version.
-    const QStringView server = QStringView(m_journalRoot).mid(m_journalRoot.lastIndexOf(u'/') + 1);
-    identity.device = static_cast<qint64>(server.toULongLong(nullptr, 16));
+    // The server by its digest, the ledger by id and version: every save gives the ledger a
+    // new version.
+    identity.device = m_serverKey;
     identity.inode = m_id;
     identity.modifiedNs = m_version;
     return identity;

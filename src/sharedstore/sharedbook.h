@@ -24,9 +24,8 @@ class SharedHolderBook final : public HolderBook {
     Q_OBJECT
 
 public:
-    // The link must outlive the book.
-    SharedHolderBook(SharedLink& link, LedgerEditor counter, QString holder);
-    // journalRoot: this server's folder of journals; files: how to write there.
+    // The link must outlive the book. journalRoot: this server's folder of journals, its last
+    // part a digest of the server's address; files: how to write there (none: no journal).
     SharedHolderBook(SharedLink& link, LedgerEditor counter, QString holder, FileSystem* files,
                      QString journalRoot);
     ~SharedHolderBook() override;
@@ -77,6 +76,7 @@ private:
     std::vector<LedgerCopy::Fingerprint> m_onServer;
     FileSystem* m_files = nullptr;
     QString m_journalRoot;
+    qint64 m_serverKey = 0; // the journal root's digest, naming the server in the journal
     std::unique_ptr<RecoveryJournal> m_journal;
     Status m_tidiedUp;
 };
