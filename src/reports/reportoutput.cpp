@@ -130,27 +130,33 @@ Xlsx::Table ledgerTable(const LedgerSheet& sheet, const std::vector<int>& rows,
     return table;
 }
 
+namespace {
+
+// Paints the document onto whatever device the host hands over, with the work shown as the
+// text; finished, when given, tells whether every page was painted (not stopped).
+PagePainter reportPainter(Host& host, const ReportDocument& document, const QString& text,
+                          bool* finished = nullptr) {
+    return [&host, &document, text, finished](QPagedPaintDevice& device) {
+        const std::unique_ptr<Progress> progress = host.startProgress(text, 0);
+        const Result<bool> painted = paintReport(document, device, pageProgress(*progress));
+        if (finished)
+            *finished = painted && *painted;
+        return painted ? Status() : painted.status();
+    };
+}
+
+} // namespace
+
 namespace ReportOutput {
 
 void preview(Host& host, const ReportDocument& document) {
-    host.previewPrint(document.title, [&host, &document](QPagedPaintDevice& device) {
-        const std::unique_ptr<Progress> progress =
-            host.startProgress(QStringLiteral("正在排版…"), 0);
-        const Result<bool> painted = paintReport(document, device, pageProgress(*progress));
-        return painted ? Status() : painted.status();
-    });
+    host.previewPrint(document.title, reportPainter(host, document, QStringLiteral("正在排版…")));
 }
 
 bool print(Host& host, const ReportDocument& document) {
     bool finished = false;
-    const Result<bool> printed =
-        host.print(document.title, [&host, &document, &finished](QPagedPaintDevice& device) {
-            const std::unique_ptr<Progress> progress =
-                host.startProgress(QStringLiteral("正在打印…"), 0);
-            const Result<bool> painted = paintReport(document, device, pageProgress(*progress));
-            finished = painted && *painted;
-            return painted ? Status() : painted.status();
-        });
+    const Result<bool> printed = host.print(
+        document.title, reportPainter(host, document, QStringLiteral("正在打印…"), &finished));
     if (!printed) {
         host.reportFailure(printed.status(), QStringLiteral("打印没有完成。\n"));
         return false;
